@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kelvora {
+
+// An open file that is either read or written, never both, with its own buffer.
+// Writes are buffered and any failure is remembered: Close() reports whether every byte
+// written since the file was opened reached it, so a full disk is never taken for success.
+class CFile {
+  public:
+    CFile() = default;
+    ~CFile();
+    CFile(CFile&& other) noexcept;
+    CFile& operator=(CFile&& other) noexcept;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens an existing file read-only.
+    bool OpenRead(const std::string& path);
+    // Creates a file for writing, replacing an existing one.
+    bool CreateAlways(const std::string& path);
+    // Creates a file for writing only when no file of that name exists.
+    bool CreateNew(const std::string& path);
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+
+    // Reads up to n bytes; returns the count (0 at the end) or -1 on a read error.
+    int64_t Read(void* buffer, size_t n);
+    // Reads exactly n bytes; false at a short read or an error.
+    bool ReadExact(void* buffer, size_t n);
+    // Moves the read or write position to an absolute offset.
+    bool Seek(int64_t offset);
+    // Moves the read position by `delta` bytes from where the next read would start.
+    bool Skip(int64_t delta);
+    // The current size of the file (pending writes included), or -1.
+    int64_t Size();
+
+    bool Write(const void* data, size_t n);
+    // Writes at an absolute offset without moving the append position.
+    bool WriteAt(int64_t offset, const void* data, size_t n);
+    bool Flush();
+    // True when no write, flush or close failed since the file was opened.
+    bool Close();
+    bool WriteFailed() const { return m_writeFailed; }
+
+  private:
+    bool OpenWith(const std::string& path, int flags);
+    bool Reset();
+    bool WriteRaw(const void* data, size_t n);
+
+    static constexpr size_t kBufferSize = 64 * 1024;
+
+    int m_fd = -1;
+    bool m_writing = false;
+    bool m_writeFailed = false;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    size_t m_bufUsed = 0;  // writing: bytes pending; reading: bytes held
+    size_t m_bufPos = 0;   // reading: next byte to hand out
+};
+
+// Deletes a file; a missing file is not an error.
+bool RemoveFile(const std::string& path);
+
+// Renames a file only when nothing exists at the new name (never replaces a file).
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
+// Creates a folder; an existing folder is fine.
+bool MakeFolder(const std::string& path);
+
+}  // namespace kelvora

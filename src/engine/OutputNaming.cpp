@@ -1,0 +1,106 @@
+#include "engine/OutputNaming.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "engine/File.h"
+#include "engine/PathUtil.h"
+#include "engine/PlatformFolders.h"
+
+namespace kelvora {
+
+namespace {
+
+std::string Numbered(const char* format, const std::string& base, int32_t n, std::string_view ext) {
+    const std::string extText(ext);
+    const int len = std::snprintf(nullptr, 0, format, base.c_str(), n, extText.c_str());
+    if (len < 0) {
+        return {};
+    }
+    std::vector<char> buf(static_cast<size_t>(len) + 1);
+    std::snprintf(buf.data(), buf.size(), format, base.c_str(), n, extText.c_str());
+    return std::string(buf.data(), static_cast<size_t>(len));
+}
+
+// Whether a new file can be made at the first free name for this base: the name is created
+// (never over an existing file), closed and deleted again.
+bool Probe(const std::string& base, SourceKind kind, int32_t& swfCounter) {
+    const std::string name =
+        kind == SourceKind::Swf ? NextSwfName(base, swfCounter, ".mp3") : NextFlvName(base, ".mp3");
+    if (name.empty()) {
+        return false;
+    }
+    CFile probe;
+    if (!probe.CreateNew(name)) {
+        return false;
+    }
+    probe.Close();
+    RemoveFile(name);
+    return true;
+}
+
+std::string InFallbackFolder(std::string folder, SourceKind kind, const std::string& fileName) {
+    if (folder.empty() || folder.back() != kPathSeparator) {
+        folder += kPathSeparator;
+    }
+    folder += kind == SourceKind::Swf ? kSwfFallbackFolder : kFlvFallbackFolder;
+    MakeFolder(folder);
+    return folder + kPathSeparator + fileName;
+}
+
+}  // namespace
+
+std::string NextSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
+    if (base.empty()) {
+        return {};
+    }
+    for (;;) {
+        std::string name = Numbered("%s_%03d%s", base, counter, ext);
+        ++counter;
+        if (!PathExists(name)) {
+            return name;
+        }
+    }
+}
+
+std::string NextFlvName(const std::string& base, std::string_view ext) {
+    if (base.empty()) {
+        return {};
+    }
+    std::string name = base + std::string(ext);
+    for (int32_t n = 1; PathExists(name); ++n) {
+        name = Numbered("%s_%d%s", base, n, ext);
+    }
+    return name;
+}
+
+std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32_t& swfCounter) {
+    std::string base = sourcePath;
+    if (const auto dot = base.rfind('.'); dot != std::string::npos) {
+        base.erase(dot);
+    }
+    if (base.empty()) {
+        return {};
+    }
+    if (Probe(base, kind, swfCounter)) {
+        return base;
+    }
+    const std::string fileName = FileNamePart(base);
+    std::string docs;
+    if (DocumentsFolder(docs)) {
+        base = InFallbackFolder(docs, kind, fileName);
+        if (Probe(base, kind, swfCounter)) {
+            return base;
+        }
+    }
+    std::string programFolder;
+    if (!ProgramFolder(programFolder)) {
+        return {};
+    }
+    // The last place: kept even when its probe fails, so that later creations fail there.
+    base = InFallbackFolder(programFolder, kind, fileName);
+    Probe(base, kind, swfCounter);
+    return base;
+}
+
+}  // namespace kelvora

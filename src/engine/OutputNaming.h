@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/Records.h"
+
+namespace kelvora {
+
+inline constexpr std::string_view kSwfFallbackFolder = "SWF_MP3_Files";
+inline constexpr std::string_view kFlvFallbackFolder = "FLV_MP3_Files";
+
+// The next free numbered SWF name "%s_%03d%s"; raises `counter` at every name tried, so a
+// number tried once is never tried again for that movie. Empty when `base` is empty.
+std::string NextSwfName(const std::string& base, int32_t& counter, std::string_view ext);
+
+// The plain name base + ext when it is free, else "%s_%d%s" with 1, 2, ... Empty when `base`
+// is empty.
+std::string NextFlvName(const std::string& base, std::string_view ext);
+
+// Settles where the outputs of one source file go: next to it when its folder takes a new file,
+// else in the documents folder's fallback folder, else in the program's folder's one.
+// `swfCounter` is raised by the SWF probe. Returns an empty base when every place failed, which
+// makes every later file creation fail.
+std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32_t& swfCounter);
+
+}  // namespace kelvora

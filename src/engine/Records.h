@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+
+// What an added file is, chosen from its extension when it is added.
+enum class SourceKind : int32_t { Swf = 0, Flv = 1 };
+
+// One sound file written by a conversion.
+struct OutputItem {
+    uint16_t channels = 0;       // 1 = mono, 2 = stereo
+    uint16_t bitsPerSample = 0;  // 8 or 16
+    uint32_t sampleRate = 0;     // Hz; for an encoded MP3 the rate the encoder chose
+    uint32_t sampleCount = 0;    // sample frames (samples per channel)
+    uint32_t isMp3 = 0;          // 1 = MP3 file, 0 = WAV file
+    std::string path;            // full path of the written file
+};
+
+// One SWF or FLV file in the source list; owns the outputs of its last conversion.
+struct SourceItem {
+    SourceItem(SourceKind k, std::string p) : kind(k), path(std::move(p)) {}
+
+    int32_t rowIndex = 0;  // the source-list row showing this item, set before a batch
+    SourceKind kind;
+    std::string path;  // full path as added
+    std::vector<OutputItem> outputs;
+};
+
+// The header information of a SWF movie, used to fill its source row.
+struct SwfMovieInfo {
+    int32_t width = 0;       // pixels
+    int32_t height = 0;      // pixels
+    uint32_t frameRate = 0;  // whole frames per second
+    uint32_t frameCount = 0;
+    uint16_t version = 0;
+};
+
+using SourceList = std::vector<std::unique_ptr<SourceItem>>;
+
+// The first item whose path names the same file as `path` (see SamePath), or null.
+SourceItem* FindSourceByPath(const SourceList& items, const std::string& path);
+
+}  // namespace kelvora

@@ -1,0 +1,115 @@
+#include "support/SwfBuilder.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace kelvora::test {
+
+Bytes SwfTag(uint16_t code, const Bytes& body, bool longHeader) {
+    ByteWriter w;
+    if (longHeader || body.size() >= 0x3F) {
+        w.U16((uint32_t{code} << 6) | 0x3F).U32(static_cast<uint32_t>(body.size()));
+    } else {
+        w.U16((uint32_t{code} << 6) | static_cast<uint32_t>(body.size()));
+    }
+    w.Append(body);
+    return w.take();
+}
+
+Bytes SwfEndTag() {
+    return SwfTag(0, {});
+}
+
+Bytes DefineSprite(uint16_t id, uint16_t frames, const Bytes& tags, bool withEnd) {
+    ByteWriter body;
+    body.U16(id).U16(frames).Append(tags);
+    if (withEnd) {
+        body.Append(SwfEndTag());
+    }
+    return SwfTag(39, body.bytes());
+}
+
+uint8_t SoundFlags(unsigned format, unsigned rateIndex, bool is16Bit, bool isStereo) {
+    return static_cast<uint8_t>(((format & 0xF) << 4) | ((rateIndex & 3) << 2) | (is16Bit ? 2 : 0) |
+                                (isStereo ? 1 : 0));
+}
+
+Bytes DefineSound(uint16_t id, unsigned format, unsigned rateIndex, bool is16Bit, bool isStereo,
+                  uint32_t sampleCount, const Bytes& data, int16_t mp3Seek) {
+    ByteWriter body;
+    body.U16(id).U8(SoundFlags(format, rateIndex, is16Bit, isStereo)).U32(sampleCount);
+    if (format == 2) {
+        body.U16(static_cast<uint16_t>(mp3Seek));
+    }
+    body.Append(data);
+    return SwfTag(14, body.bytes());
+}
+
+Bytes SoundStreamHead(unsigned format, unsigned rateIndex, bool is16Bit, bool isStereo,
+                      uint16_t samplesPerBlock, bool head2) {
+    ByteWriter body;
+    const uint8_t flags = SoundFlags(format, rateIndex, is16Bit, isStereo);
+    body.U8(flags & 0x0F).U8(flags).U16(samplesPerBlock);
+    if (format == 2) {
+        body.U16(0);  // latency seek
+    }
+    return SwfTag(head2 ? 45 : 18, body.bytes());
+}
+
+Bytes SoundStreamBlock(const Bytes& data) {
+    return SwfTag(19, data);
+}
+
+Bytes Mp3StreamBlock(uint16_t sampleCount, int16_t seek, const Bytes& frames) {
+    ByteWriter body;
+    body.U16(sampleCount).U16(static_cast<uint16_t>(seek)).Append(frames);
+    return SwfTag(19, body.bytes());
+}
+
+Bytes SwfRect(int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax) {
+    unsigned nbits = 1;
+    for (int32_t v : {xMin, xMax, yMin, yMax}) {
+        unsigned need = 1;
+        while (need < 31 && (v < -(int64_t{1} << (need - 1)) || v >= (int64_t{1} << (need - 1)))) {
+            ++need;
+        }
+        nbits = std::max(nbits, need);
+    }
+    BitWriter w;
+    w.Bits(nbits, 5)
+        .SignedBits(xMin, nbits)
+        .SignedBits(xMax, nbits)
+        .SignedBits(yMin, nbits)
+        .SignedBits(yMax, nbits);
+    return w.Finish();
+}
+
+Bytes Deflate(const Bytes& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    Bytes out(size);
+    if (compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 9) != Z_OK) {
+        throw std::runtime_error("compress2 failed");
+    }
+    out.resize(size);
+    return out;
+}
+
+Bytes BuildSwf(const SwfMovie& movie) {
+    ByteWriter body;
+    body.Append(SwfRect(movie.xMin, movie.xMax, movie.yMin, movie.yMax))
+        .U16(movie.frameRate88)
+        .U16(movie.frameCount)
+        .Append(movie.tags);
+    const Bytes& b = body.bytes();
+    const uint32_t length = movie.lengthOverride >= 0 ? static_cast<uint32_t>(movie.lengthOverride)
+                                                      : static_cast<uint32_t>(8 + b.size());
+    ByteWriter file;
+    file.U8(movie.compressed ? 'C' : 'F').U8('W').U8('S').U8(movie.version).U32(length);
+    file.Append(movie.compressed ? Deflate(b) : b);
+    return file.take();
+}
+
+}  // namespace kelvora::test
