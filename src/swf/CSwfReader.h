@@ -1,0 +1,132 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/BitReader.h"
+#include "engine/File.h"
+#include "engine/Records.h"
+
+namespace kelvora {
+
+// Reads a SWF movie, plain (FWS) or zlib-compressed (CWS), and walks its tags and sprites.
+// The whole uncompressed body is held in memory; the sound-tag handlers read their fields through
+// the bit reader and write every sound they find to a file of its own.
+class CSwfReader {
+  public:
+    // Tag codes the walk acts on.
+    static constexpr uint16_t kTagEnd = 0;
+    static constexpr uint16_t kTagDefineSound = 14;
+    static constexpr uint16_t kTagSoundStreamHead = 18;
+    static constexpr uint16_t kTagSoundStreamBlock = 19;
+    static constexpr uint16_t kTagDefineSprite = 39;
+    static constexpr uint16_t kTagSoundStreamHead2 = 45;
+
+    // The smallest header length a movie can have: 8 bytes, a 1-byte RECT and 4 more bytes,
+    // rounded as the format's writers do.
+    static constexpr uint32_t kMinFileLength = 21;
+
+    // Called for every tag the walk reaches, before it is handled (tests and tools use it).
+    using TagVisitor =
+        std::function<void(uint16_t code, size_t bodyStart, size_t bodyEnd, size_t depth)>;
+
+    CSwfReader();
+    ~CSwfReader();
+    CSwfReader(const CSwfReader&) = delete;
+    CSwfReader& operator=(const CSwfReader&) = delete;
+
+    // Loads a movie and parses its header. Full mode keeps the body and settles the output base.
+    bool Open(const std::string& path, bool headerOnly);
+    // The same on a file image held in memory; full mode sets no output base.
+    bool OpenMemory(const uint8_t* data, size_t size, bool headerOnly);
+    // Opens the header only and copies it into `info`.
+    bool ReadInfo(const std::string& path, SwfMovieInfo* info);
+
+    // Walks the tags from the first one, or (inSprite) from the current position + 4 up to the
+    // end of the DefineSprite tag being handled. Nested sprites are walked on an explicit stack,
+    // so nesting depth is bounded by memory, not by the call stack. Always true.
+    bool WalkTags(bool inSprite);
+
+    // Frees everything and returns to the state of a new reader.
+    void Reset();
+
+    // Converts one movie: every sound element is written and brought to the target format.
+    bool Convert(const std::string& path, bool toMp3);
+
+    int32_t Width() const { return m_width; }
+    int32_t Height() const { return m_height; }
+    int32_t FrameRate() const { return m_frameRate; }
+    int32_t FrameCount() const { return m_frameCount; }
+    uint16_t Version() const { return m_version; }
+    uint32_t DataSize() const { return m_size; }
+    size_t FirstTagOffset() const { return m_firstTagOffset; }
+    const std::string& OutputBase() const { return m_outputBase; }
+    const std::vector<OutputItem>& Elements() const { return m_elements; }
+
+    BitReader& Bits() { return m_bits; }
+    // The tag being handled: its start, body length and end offset (body start + length).
+    size_t TagStart() const { return m_tagStart; }
+    uint32_t TagLength() const { return m_tagLength; }
+    size_t TagEnd() const { return m_tagEnd; }
+
+    void SetTagVisitor(TagVisitor visitor) { m_visitor = std::move(visitor); }
+
+    // Sound-tag handlers, called by the walk with the bit reader at the body start.
+    void OnDefineSound();
+    void OnSoundStreamHead();
+    void OnSoundStreamBlock();
+    void EnterSprite();
+    void LeaveSprite();
+    // Finishes the current stream: lists it when it received samples, else deletes its file.
+    void CloseStream();
+
+    // Where a movie's bytes come from: a file or a file image in memory.
+    class Input;
+
+  private:
+    bool Load(Input& input, bool headerOnly);
+    bool ParseHeader();
+    void CallHandler(uint16_t code, size_t bodyStart, size_t bodyEnd, size_t depth);
+
+    // Header.
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    int32_t m_frameRate = 0;
+    int32_t m_frameCount = 0;
+    uint16_t m_version = 0;
+
+    // Body: bytes 0..7 are the header (unset for a CWS movie); two zero bytes follow the data.
+    std::vector<uint8_t> m_data;
+    uint32_t m_size = 0;  // valid bytes in m_data
+    size_t m_firstTagOffset = 0;
+    BitReader m_bits;
+
+    // The tag being handled.
+    size_t m_tagStart = 0;
+    uint32_t m_tagLength = 0;
+    size_t m_tagEnd = 0;
+    std::string m_outputBase;
+    TagVisitor m_visitor;
+
+    // Sound catalogue.
+    struct StreamState {
+        int32_t format = 0;
+        int32_t rateIndex = 0;
+        int32_t is16Bit = 0;
+        int32_t isStereo = 0;
+        int32_t samplesPerBlock = 0;
+        int32_t open = 0;
+        std::unique_ptr<CFile> file;  // the open element file, or none
+        OutputItem record;
+    };
+    std::vector<OutputItem> m_elements;
+    StreamState m_stream;
+    std::vector<StreamState> m_streamStack;
+    int32_t m_nameCounter = 1;
+};
+
+}  // namespace kelvora
