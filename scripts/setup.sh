@@ -1,0 +1,34 @@
+# Shared by scripts/run and scripts/test: installs the Debian packages the build needs and
+# configures and builds one build folder. Sourced, not run.
+
+kelvora_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Installs the packages that are not installed yet (as root, or through sudo).
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}" >&2
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+
+kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev libmp3lame-dev libgtest-dev)
+
+# configure_and_build BUILD_DIR [CMAKE_ARGS...]
+configure_and_build() {
+    local dir="$1"
+    shift
+    cmake -S "$kelvora_root" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir"
+}
