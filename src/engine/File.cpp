@@ -154,6 +154,18 @@ bool CFile::Skip(int64_t delta) {
     return Seek(target);
 }
 
+int64_t CFile::Tell() const {
+    if (m_fd < 0) {
+        return -1;
+    }
+    const off_t here = ::lseek(m_fd, 0, SEEK_CUR);
+    if (here < 0) {
+        return -1;
+    }
+    return m_writing ? static_cast<int64_t>(here) + static_cast<int64_t>(m_bufUsed)
+                     : static_cast<int64_t>(here) - static_cast<int64_t>(m_bufUsed - m_bufPos);
+}
+
 int64_t CFile::Size() {
     if (m_fd < 0) {
         return -1;

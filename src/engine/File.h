@@ -37,6 +37,8 @@ class CFile {
     bool Seek(int64_t offset);
     // Moves the read position by `delta` bytes from where the next read would start.
     bool Skip(int64_t delta);
+    // The offset the next read or write works at, or -1.
+    int64_t Tell() const;
     // The current size of the file (pending writes included), or -1.
     int64_t Size();
 
