@@ -23,7 +23,7 @@ ensure_packages() {
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev libmp3lame-dev libgtest-dev)
+kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev libmp3lame-dev libgtest-dev libbenchmark-dev)
 
 # configure_and_build BUILD_DIR [CMAKE_ARGS...]
 configure_and_build() {
