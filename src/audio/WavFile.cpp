@@ -25,6 +25,18 @@ uint32_t GetLe32(const uint8_t* p) {
     return GetLe16(p) | (uint32_t{GetLe16(p + 2)} << 16);
 }
 
+// One sample of a file: signed 16-bit little-endian, or unsigned 8-bit.
+template <typename Sample>
+Sample LoadSample(const uint8_t* p);
+template <>
+int16_t LoadSample<int16_t>(const uint8_t* p) {
+    return static_cast<int16_t>(GetLe16(p));
+}
+template <>
+uint8_t LoadSample<uint8_t>(const uint8_t* p) {
+    return *p;
+}
+
 // Placeholders until the file is finished: small and non-zero.
 constexpr uint32_t kRiffPlaceholder = 36;
 constexpr uint32_t kDataPlaceholder = 2;
@@ -221,19 +233,21 @@ uint32_t CWavReader::ReadFrames(uint32_t frames) {
     return got <= 0 ? 0 : static_cast<uint32_t>(static_cast<uint64_t>(got) / frameBytes);
 }
 
-bool CWavReader::ReadChunk(int16_t* left, int16_t* right, uint32_t& count, bool& endOfFile) {
+template <typename Sample>
+bool CWavReader::ReadChunkOf(Sample* left, Sample* right, uint32_t& count, bool& endOfFile) {
     count = 0;
-    if (!m_file.IsOpen() || m_format.bitsPerSample != 16) {
+    if (!m_file.IsOpen() || m_format.bitsPerSample != 8 * sizeof(Sample)) {
         endOfFile = true;
         return true;
     }
     const uint32_t n = ReadFrames(kChunkFrames);
     const bool stereo = m_format.channels == 2;
+    const size_t frameBytes = sizeof(Sample) * m_format.channels;
     for (uint32_t i = 0; i < n; ++i) {
-        const uint8_t* p = m_raw + (stereo ? 4 * i : 2 * i);
-        left[i] = static_cast<int16_t>(GetLe16(p));
+        const uint8_t* p = m_raw + i * frameBytes;
+        left[i] = LoadSample<Sample>(p);
         if (stereo && right) {
-            right[i] = static_cast<int16_t>(GetLe16(p + 2));
+            right[i] = LoadSample<Sample>(p + sizeof(Sample));
         }
     }
     count = n;
@@ -243,25 +257,12 @@ bool CWavReader::ReadChunk(int16_t* left, int16_t* right, uint32_t& count, bool&
     return true;
 }
 
+bool CWavReader::ReadChunk(int16_t* left, int16_t* right, uint32_t& count, bool& endOfFile) {
+    return ReadChunkOf(left, right, count, endOfFile);
+}
+
 bool CWavReader::ReadChunk(uint8_t* left, uint8_t* right, uint32_t& count, bool& endOfFile) {
-    count = 0;
-    if (!m_file.IsOpen() || m_format.bitsPerSample != 8) {
-        endOfFile = true;
-        return true;
-    }
-    const uint32_t n = ReadFrames(kChunkFrames);
-    const bool stereo = m_format.channels == 2;
-    for (uint32_t i = 0; i < n; ++i) {
-        left[i] = m_raw[stereo ? 2 * i : i];
-        if (stereo && right) {
-            right[i] = m_raw[2 * i + 1];
-        }
-    }
-    count = n;
-    if (n == 0) {
-        endOfFile = true;
-    }
-    return true;
+    return ReadChunkOf(left, right, count, endOfFile);
 }
 
 }  // namespace kelvora

@@ -81,6 +81,8 @@ class CWavReader {
   private:
     // Reads up to `frames` whole frames of raw sample bytes into m_raw; returns the frames read.
     uint32_t ReadFrames(uint32_t frames);
+    template <typename Sample>
+    bool ReadChunkOf(Sample* left, Sample* right, uint32_t& count, bool& endOfFile);
 
     std::string m_path;
     CFile m_file;
