@@ -115,9 +115,8 @@ class ReaderBits {
     BitReader& m_bits;
 };
 
-// How many fields of `fieldBits` bits, read one after another, start while the position is before
-// `rangeEnd`: a field is read only while the byte of its first bit is not past the last byte of
-// the range, so the last one may end beyond it.
+// How many of the next fields of `fieldBits` bits each are read when the position is tested
+// against `rangeEnd` before each one. The last of them may end beyond the range.
 template <class Bits>
 uint64_t FieldsBefore(const Bits& bits, size_t rangeEnd, unsigned fieldBits) {
     const size_t position = bits.Position();

@@ -337,8 +337,8 @@ TEST(AdpcmDecoder, BitsPastTheViewReadAsZero) {
     for (size_t cut = 0; cut <= whole.size(); ++cut) {
         SCOPED_TRACE(cut);
         Bytes padded(whole.begin(), whole.begin() + cut);
-        const Bytes held = padded;  // exactly `cut` bytes in memory
-        padded.resize(64, 0);
+        const Bytes held = padded;                   // exactly `cut` bytes in memory
+        padded.resize(1024, 0);                      // more than the decodes below read
         for (size_t start : {size_t{0}, cut + 3}) {  // at the data, and already past the view
             BitReader a(held.data(), held.size());
             BitReader b(padded.data(), padded.size());
@@ -362,32 +362,86 @@ TEST(AdpcmDecoder, BitsPastTheViewReadAsZero) {
             EXPECT_EQ(a.Position(), end);
         }
     }
+
+    // A position so far past the view that bit offsets from the view's start cannot hold it.
+    BitReader far(whole.data(), whole.size());
+    far.Skip(SIZE_MAX);
+    const Bytes zeros(1024, 0);
+    BitReader zero(zeros.data(), zeros.size());
+    Bytes outFar(CAdpcmDecoder::OutputBytes(300, true, true));
+    Bytes outZero(outFar.size());
+    CAdpcmDecoder(far).DecodeByCount(300, true, true, outFar.data());
+    CAdpcmDecoder(zero).DecodeByCount(300, true, true, outZero.data());
+    EXPECT_EQ(outFar, outZero);
+    EXPECT_EQ(far.Position(), SIZE_MAX);
 }
 
-TEST(AdpcmDecoder, SizeBoundsHoldForTheDensestData) {
-    // 2-bit codes in every mode, starting on every bit of a byte: what DecodeByRange writes
-    // stays within RangeOutputBound, and BoundSampleCount keeps every sample the data holds.
-    Bytes data(64);
-    for (size_t i = 0; i < data.size(); ++i) {
-        data[i] = static_cast<uint8_t>(i * 37);
+// The frames DecodeByRange may decode, found by reading the packet's fields one at a time and
+// testing the position before each frame; leaves `bits` where the decoder has to leave it.
+size_t FramesByRule(BitReader& bits, size_t end, bool stereo, bool is16Bit) {
+    const unsigned width = bits.ReadBits(2) + 2;
+    size_t frames = 0;
+    for (; bits.Position() < end; ++frames) {
+        for (int c = 0; c < (stereo ? 2 : 1); ++c) {
+            if (frames % 4096 == 0) {
+                bits.ReadBits(is16Bit ? 16 : 8);
+                bits.ReadBits(6);
+            } else {
+                bits.ReadBits(width);
+            }
+        }
     }
-    data[0] = 0;  // code size field 0 wherever the packet starts in the first byte
-    for (size_t body = 0; body < 40; ++body) {
+    return frames;
+}
+
+TEST(AdpcmDecoder, RangesEndWhereFieldByFieldReadingEnds) {
+    // Every code width and mode, packets starting on every bit of a byte, bodies of every short
+    // length and around the first block boundary of the densest codes.
+    std::vector<size_t> bodies;
+    for (size_t n = 0; n < 40; ++n) {
+        bodies.push_back(n);
+    }
+    for (size_t n = 1020; n < 1032; ++n) {  // 4096 mono samples of 2-bit codes: about 1027
+        bodies.push_back(n);
+        bodies.push_back(n + 1024);  // stereo
+    }
+    for (unsigned width = 2; width <= 5; ++width) {
         for (unsigned skip = 0; skip < 8; ++skip) {
+            BitWriter w;
+            w.Bits(0x7F, skip).Bits(width - 2, 2);
+            for (uint32_t i = 0; i < 2100; ++i) {
+                w.Bits((i * 2654435761u) >> 24, 8);
+            }
+            const Bytes data = w.Finish();
             for (bool stereo : {false, true}) {
                 for (bool is16Bit : {false, true}) {
-                    BitReader bits(data.data(), data.size());
-                    bits.ReadBits(skip);
-                    const size_t end = bits.Position() + body;
-                    std::vector<uint8_t> out(4096);
-                    const size_t written = CAdpcmDecoder(bits).DecodeByRange(
-                        end, stereo, is16Bit, out.data(), out.size());
-                    EXPECT_LE(written, CAdpcmDecoder::RangeOutputBound(body, is16Bit))
-                        << body << " " << skip << " " << stereo << is16Bit;
+                    for (size_t body : bodies) {
+                        if (body > 40 && width > 2) {
+                            continue;
+                        }
+                        SCOPED_TRACE(::testing::Message()
+                                     << width << " bits, skip " << skip << ", body " << body
+                                     << ", stereo " << stereo << ", 16-bit " << is16Bit);
+                        BitReader bits(data.data(), data.size());
+                        bits.ReadBits(skip);
+                        const size_t end = bits.Position() + body;
+                        BitReader rule = bits;
+                        const size_t frames = FramesByRule(rule, end, stereo, is16Bit);
+                        std::vector<uint8_t> out(20000);
+                        const size_t written = CAdpcmDecoder(bits).DecodeByRange(
+                            end, stereo, is16Bit, out.data(), out.size());
+                        ASSERT_EQ(written, CAdpcmDecoder::OutputBytes(frames, stereo, is16Bit));
+                        ASSERT_EQ(bits.Position(), rule.Position());
+                        ASSERT_EQ(bits.UnreadBitCount(), rule.UnreadBitCount());
+                        ASSERT_LE(written, CAdpcmDecoder::RangeOutputBound(body, is16Bit));
+                    }
                 }
             }
         }
     }
+}
+
+TEST(AdpcmDecoder, ClaimedCountsAreBoundedByTheData) {
     // 100 bytes of 2-bit mono codes hold a header sample and 388 codes; stereo 193 frames.
     EXPECT_GE(CAdpcmDecoder::BoundSampleCount(UINT32_MAX, 100, false), 389u);
     EXPECT_LE(CAdpcmDecoder::BoundSampleCount(UINT32_MAX, 100, false), 400u);
