@@ -34,6 +34,20 @@ class BitReader {
     }
     unsigned UnreadBitCount() const { return m_bitCount; }
 
+    // The offset of the next unread bit from the start of the view: what a reader working on the
+    // bytes directly continues from. Meaningful while Position() <= Size().
+    uint64_t BitOffset() const { return static_cast<uint64_t>(m_pos) * 8 - m_bitCount; }
+    // Stands the reader as if every bit before `offset` had been read through ReadBits: the byte
+    // holding that bit is fetched and its remaining bits are unread.
+    void SetBitOffset(uint64_t offset) {
+        m_pos = static_cast<size_t>(offset >> 3);
+        m_bitCount = 0;
+        if (offset & 7) {
+            m_bits = FetchByte();
+            m_bitCount = 8 - static_cast<unsigned>(offset & 7);
+        }
+    }
+
     // The next n bits (0..32) as an unsigned value, most significant first. A byte is fetched
     // only when its first bit is needed.
     uint32_t ReadBits(unsigned n) {

@@ -57,5 +57,24 @@ TEST(BitReader, ReadsPastTheEndGiveZerosAndThePositionKeepsCounting) {
     EXPECT_EQ(empty.ReadU32(), 0u);
 }
 
+TEST(BitReader, ABitOffsetStandsForTheBitsReadBeforeIt) {
+    const uint8_t data[] = {0x9C, 0x3A, 0xF1, 0x07, 0x5E};
+    for (uint64_t offset = 0; offset <= 8 * sizeof data + 12; ++offset) {
+        BitReader read(data, sizeof data);
+        for (uint64_t left = offset; left > 0;) {
+            const unsigned n = left < 7 ? static_cast<unsigned>(left) : 7;
+            read.ReadBits(n);
+            left -= n;
+        }
+        EXPECT_EQ(read.BitOffset(), offset);
+        BitReader moved(data, sizeof data);
+        moved.ReadBits(5);
+        moved.SetBitOffset(offset);
+        EXPECT_EQ(moved.Position(), read.Position()) << offset;
+        EXPECT_EQ(moved.UnreadBitCount(), read.UnreadBitCount()) << offset;
+        EXPECT_EQ(moved.ReadBits(11), read.ReadBits(11)) << offset;
+    }
+}
+
 }  // namespace
 }  // namespace kelvora

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/BitReader.h"
+
+namespace kelvora {
+
+// Decodes Flash ADPCM packets (an FLV audio tag body, or the data of a SWF sound) into PCM:
+// signed 16-bit little-endian samples, or unsigned 8-bit samples centred on 128; stereo is
+// interleaved left, right. Reads through the container reader's bit reader from wherever the
+// caller left it and leaves it after the last byte fetched. Keeps no state between packets: every
+// call reads a new code size and begins with a block header.
+class CAdpcmDecoder {
+  public:
+    explicit CAdpcmDecoder(BitReader& bits) : m_bits(bits) {}
+
+    // Decodes while the reader's position is before `rangeEnd` (tested before each sample, or
+    // each frame in stereo) and while the next sample or frame fits in `outCapacity` bytes.
+    // Returns the bytes written. No buffer or no room for one sample: nothing is read.
+    size_t DecodeByRange(size_t rangeEnd, bool stereo, bool is16Bit, uint8_t* out,
+                         size_t outCapacity);
+
+    // Decodes exactly `count` samples (mono) or frames (stereo) into `out`, which holds
+    // OutputBytes(count, ...) bytes. A count of 0 or no buffer: nothing is read or written.
+    void DecodeByCount(uint32_t count, bool stereo, bool is16Bit, uint8_t* out);
+
+    // The bytes that `count` samples or frames take in the output buffer.
+    static size_t OutputBytes(uint32_t count, bool stereo, bool is16Bit);
+
+    // The most bytes a DecodeByRange call can write when the range holds `bodyBytes` bytes from
+    // the reader's position: every sample takes at least two bits, and the unread bits of the
+    // current byte never make up for the code size field and the block header.
+    static size_t RangeOutputBound(size_t bodyBytes, bool is16Bit);
+
+    // `count` limited to the samples (mono) or frames (stereo) that `dataBytes` bytes can hold,
+    // so that a claimed count cannot make a caller allocate more than the data could fill.
+    static uint32_t BoundSampleCount(uint32_t count, size_t dataBytes, bool stereo);
+
+  private:
+    BitReader& m_bits;
+};
+
+}  // namespace kelvora
