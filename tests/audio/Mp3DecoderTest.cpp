@@ -115,21 +115,12 @@ TEST(Mp3Decoder, SkipsTagsAndJunkInFrontOfTheFirstFrame) {
     // Frames of another stream inside a tag would be taken if the tag were not skipped.
     const Bytes other = ReadFileBytes(Vector("m22_32.mp3"));
     const Bytes decoy(other.begin(), other.begin() + 1000);
-    const Bytes id3 = Concat({ByteWriter()
-                                  .Append("ID3")
-                                  .U8(3)
-                                  .U8(0)
-                                  .U8(0)
-                                  .Append(Bytes{0, 0, 7, 0x68})
-                                  .take(),  // 7 * 128 + 104 = 1000
-                              decoy, stream});
-    const Bytes aid = Concat({ByteWriter().Append("AiD").U8(1).U16(1006).take(), decoy, stream});
+    const Bytes id3Header = {'I', 'D', '3', 3, 0, 0, 0, 0, 7, 0x68};  // 7 * 128 + 104 = 1000
+    const Bytes id3 = Concat({id3Header, decoy, stream});
+    const Bytes aid = Concat({Bytes{'A', 'i', 'D', 1, 0xEE, 0x03}, decoy, stream});  // 1006
     // False syncs: no layer, bitrate index 15, sample rate index 3, emphasis 2.
-    const Bytes junk = Concat({ByteWriter()
-                                   .Append("junk ")
-                                   .Append(Bytes{0xFF, 0xE0, 0x90, 0x00, 0xFF, 0xFB, 0xF0, 0x00})
-                                   .Append(Bytes{0xFF, 0xFB, 0x9C, 0x00, 0xFF, 0xFB, 0x90, 0x02})
-                                   .take(),
+    const Bytes junk = Concat({Bytes{'j', 0xFF, 0xE0, 0x90, 0x00, 0xFF, 0xFB, 0xF0, 0x00, 0xFF,
+                                     0xFB, 0x9C, 0x00, 0xFF, 0xFB, 0x90, 0x02},
                                stream});
     for (const Bytes* file : {&id3, &aid, &junk}) {
         const std::string path = dir.File("in.mp3");
@@ -152,17 +143,16 @@ TEST(Mp3Decoder, EstimatesTheLengthFromTheFileSizeWithoutAVbrHeader) {
         size_t size;
         uint32_t samples, frames;
     };
+    CMp3Decoder d;  // one decoder serves every file
     for (const Case& c :
          {Case{"s44_128_notag.mp3", 160000, 441000, 382}, Case{"m44_64_notag.mp3", 7999, 0, 0},
           Case{"m44_64_notag.mp3", 8000, 44100, 38}}) {
         ASSERT_TRUE(WriteFileBytes(path, Repeated(ReadFileBytes(Vector(c.vector)), c.size)));
-        CMp3Decoder d;
         ASSERT_TRUE(d.Open(path));
         EXPECT_EQ(d.TotalSamples(), c.samples) << c.vector << " " << c.size;
         EXPECT_EQ(d.TotalFrames(), c.frames);
     }
     // Free format: the bitrate is unknown at the first header, and nothing is estimated.
-    CMp3Decoder d;
     ASSERT_TRUE(d.Open(Vector("s44_free_notag.mp3")));
     EXPECT_EQ(d.Bitrate(), 0u);
     EXPECT_EQ(d.TotalSamples(), 0u);
@@ -171,17 +161,9 @@ TEST(Mp3Decoder, EstimatesTheLengthFromTheFileSizeWithoutAVbrHeader) {
 TEST(Mp3Decoder, InputWithoutAFrameFailsAndWritesNoFile) {
     TempDir dir;
     const Bytes stream = ReadFileBytes(Vector("m44_64_notag.mp3"));
-    const Bytes id3Only = ByteWriter()
-                              .Append("ID3")
-                              .U8(4)
-                              .U8(0)
-                              .U8(0)
-                              .Append(Bytes{0, 0, 7, 0x68})
-                              .Append(Bytes(1000, 0))
-                              .take();
-    const Bytes id3PastEnd = Concat(
-        {ByteWriter().Append("ID3").U8(4).U8(0).U8(0).Append(Bytes{0x7F, 0x7F, 0x7F, 0x7F}).take(),
-         stream});
+    const Bytes id3Only = Concat({Bytes{'I', 'D', '3', 4, 0, 0, 0, 0, 7, 0x68}, Bytes(1000, 0)});
+    const Bytes id3PastEnd =
+        Concat({Bytes{'I', 'D', '3', 4, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}, stream});
     // Syncs the library rejects, over and over.
     const Bytes syncJunk = Repeated(Concat({Bytes{0xFF, 0xE0, 0, 0}, Bytes(508, 0)}), 1 << 20);
     const std::vector<Bytes> inputs = {
@@ -222,12 +204,13 @@ TEST(Mp3Decoder, ResyncsAfterJunkAndStopsAtAFrameOfAnotherLayout) {
     ASSERT_TRUE(WriteFileBytes(path, Concat({stereo, Bytes(256 * 1024, 0xFF)})));
     EXPECT_TRUE(Transcode(path, dir).samples == stereoPcm.samples);
 
-    // Frames that the file being written cannot hold end the stream; what came before stays.
-    ASSERT_TRUE(WriteFileBytes(path, Concat({stereo, mono})));
+    // After junk, frames of another layout than the first frame's end the stream: the file
+    // being written cannot hold them. What came before stays.
+    ASSERT_TRUE(WriteFileBytes(path, Concat({stereo, Bytes(64 * 1024, 0), mono})));
     const Pcm a = Transcode(path, dir);
     EXPECT_EQ(a.channels, 2);
     EXPECT_TRUE(a.samples == stereoPcm.samples);
-    ASSERT_TRUE(WriteFileBytes(path, Concat({mono, stereo})));
+    ASSERT_TRUE(WriteFileBytes(path, Concat({mono, Bytes(64 * 1024, 0), stereo})));
     const Pcm b = Transcode(path, dir);
     EXPECT_EQ(b.channels, 1);
     EXPECT_EQ(b.rate, 22050u);
@@ -297,6 +280,39 @@ TEST(Mp3Decoder, AWavFileThatCannotBeWrittenWholeFailsAndIsRemoved) {
     ::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(ok);
     EXPECT_FALSE(Exists(out));
+}
+
+// The MP3 tracks of the corpus's FLV videos: every frame is decoded, the single 104-byte frame
+// of one of them too. The expected counts are the frames in the tags times their samples.
+TEST(Mp3Decoder, DecodesEveryFrameOfTheCorpusFlvTracks) {
+    KELVORA_REQUIRE_CORPUS();
+    TempDir dir;
+    int tracks = 0;
+    for (const auto& row : ReadTsv(CorpusFile("SOUNDS.tsv"))) {
+        if (row.at("container") != "FLV" || row.at("format") != "2") {
+            continue;
+        }
+        SCOPED_TRACE(row.at("file"));
+        const Bytes flv = ReadFileBytes(CorpusFile(row.at("file")));
+        ASSERT_GE(flv.size(), 9u);
+        Bytes mp3;
+        size_t pos = ((flv[5] << 24) | (flv[6] << 16) | (flv[7] << 8) | flv[8]) + 4;
+        while (pos + 11 <= flv.size()) {
+            const size_t size = (flv[pos + 1] << 16) | (flv[pos + 2] << 8) | flv[pos + 3];
+            if (flv[pos] == 8 && size > 1 && pos + 11 + size <= flv.size()) {
+                mp3.insert(mp3.end(), flv.begin() + pos + 12, flv.begin() + pos + 11 + size);
+            }
+            pos += 11 + size + 4;
+        }
+        ASSERT_EQ(mp3.size(), std::stoul(row.at("data_bytes")));
+        ASSERT_TRUE(WriteFileBytes(dir.File("track.mp3"), mp3));
+        const Pcm pcm = Transcode(dir.File("track.mp3"), dir);
+        EXPECT_EQ(pcm.Frames(), std::stoul(row.at("data_samples")));
+        EXPECT_EQ(pcm.channels, std::stoul(row.at("mp3_channels")));
+        EXPECT_EQ(pcm.rate, std::stoul(row.at("mp3_rates")));
+        ++tracks;
+    }
+    EXPECT_EQ(tracks, 5);
 }
 
 }  // namespace
