@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,8 @@ void MakeSound(std::vector<int16_t>& left, std::vector<int16_t>& right) {
         double mix[2] = {};
         for (int k = 0; k < 4; ++k) {
             const double f = 110.0 * (1 + (step * (k + 3) + k * 5) % 12) *
-                             (1 + 0.003 * std::sin(2 * M_PI * 5 * i / kRate));
-            phase[k] += 2 * M_PI * f / kRate;
+                             (1 + 0.003 * std::sin(2 * std::numbers::pi * 5 * i / kRate));
+            phase[k] += 2 * std::numbers::pi * f / kRate;
             mix[k % 2] += 0.18 * std::sin(phase[k]);
         }
         noise = noise * 1664525u + 1013904223u;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <numbers>
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ std::vector<int16_t> Tones(int channels, uint32_t rate, uint32_t frames) {
     std::vector<int16_t> s;
     for (uint32_t i = 0; i < frames; ++i) {
         for (int c = 0; c < channels; ++c) {
-            const double v = 12000 * std::sin(2 * M_PI * (300 + 400 * c) * i / rate);
+            const double v = 12000 * std::sin(2 * std::numbers::pi * (300 + 400 * c) * i / rate);
             s.push_back(static_cast<int16_t>(v + static_cast<int>(i * 7919 % 61) - 30));
         }
     }
