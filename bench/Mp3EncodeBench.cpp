@@ -1,9 +1,10 @@
 // TranscodeWavToMp3 against the lame program (`lame -t`) and against the bare library loop, on
 // the same WAV file: three minutes of generated stereo sound at 44100 Hz.
 //
-// The figure that matters is the CPU time each way, since the machine may be shared: the
-// "Time" column is the CPU time of the encoding (this process for TranscodeWavToMp3 and the
-// library loop, the child process for the lame program), and `wall_ms` is the elapsed time.
+// Times are CPU times (of this process, or of the child for the lame program), which a shared
+// machine disturbs less than elapsed time; each reference runs in turns with TranscodeWavToMp3.
+// Even so one run may vary by a tenth there: compare means over many repetitions
+// (--benchmark_repetitions=N), and BM_WavChunkRead, the part of the work that is not LAME's.
 // With -t (no VBR/Info frame) the lame program writes the very bytes TranscodeWavToMp3 writes:
 // its default quality (3) is the library's. One default differs: the program also measures the
 // ReplayGain of the sound, which the library does not by default and which changes no byte of a
@@ -11,7 +12,8 @@
 // work; plain `lame -t` is timed too.
 //
 // KELVORA_BENCH_WAV=path uses that WAV file, or writes the generated one there and keeps it
-// (for timing the lame program by other means on the same input).
+// (for timing the lame program by other means on the same input); it must be 16-bit stereo at
+// 44100 Hz like the generated one.
 
 #include <fcntl.h>
 #include <lame/lame.h>
@@ -21,9 +23,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -86,7 +89,10 @@ struct Fixture {
         }
         // The library loop encodes the very samples the file holds.
         CWavReader reader;
-        if (!wav.empty() && reader.Open(wav)) {
+        if (wav.empty() || !reader.Open(wav) || reader.Channels() != 2 ||
+            reader.BitsPerSample() != 16 || reader.SampleRate() != kRate) {
+            wav.clear();
+        } else {
             left.clear();
             right.clear();
             int16_t l[kChunkFrames], r[kChunkFrames];
@@ -115,27 +121,94 @@ double SelfCpuSeconds() {
     return CpuSeconds(u);
 }
 
-using Clock = std::chrono::steady_clock;
+// One timed encoding each: the CPU seconds it took, or a negative value when it could not run.
+double RunOurs(Fixture& f) {
+    const double start = SelfCpuSeconds();
+    if (!TranscodeWavToMp3(f.wav, f.dir.File("ours.mp3"), nullptr, nullptr)) {
+        return -1;
+    }
+    return SelfCpuSeconds() - start;
+}
 
-void BM_TranscodeWavToMp3(benchmark::State& state) {
+// The library alone, from the samples in memory to a buffer thrown away: the floor under any
+// caller.
+double RunLibraryLoop(Fixture& f) {
+    std::vector<unsigned char> out(16384);
+    const double start = SelfCpuSeconds();
+    lame_t lame = lame_init();
+    if (!lame) {
+        return -1;
+    }
+    lame_set_num_channels(lame, 2);
+    lame_set_in_samplerate(lame, kRate);
+    lame_set_bWriteVbrTag(lame, 0);
+    lame_init_params(lame);
+    for (size_t at = 0; at < f.left.size(); at += kChunkFrames) {
+        const int n = static_cast<int>(std::min<size_t>(kChunkFrames, f.left.size() - at));
+        benchmark::DoNotOptimize(lame_encode_buffer(lame, f.left.data() + at, f.right.data() + at,
+                                                    n, out.data(), static_cast<int>(out.size())));
+    }
+    benchmark::DoNotOptimize(lame_encode_flush(lame, out.data(), static_cast<int>(out.size())));
+    lame_close(lame);
+    return SelfCpuSeconds() - start;
+}
+
+// `lame <options> <wav> <mp3>` with its progress display sent to /dev/null: the child's CPU time.
+double RunLameProgram(Fixture& f, const std::vector<std::string>& options) {
+    std::vector<std::string> args = {"lame"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(f.wav);
+    args.push_back(f.dir.File("lame.mp3"));
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int status = 0;
+    rusage usage{};
+    const bool ran = posix_spawnp(&pid, "lame", &actions, nullptr, argv.data(), environ) == 0 &&
+                     wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) &&
+                     WEXITSTATUS(status) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return ran ? CpuSeconds(usage) : -1;
+}
+
+// TranscodeWavToMp3 and a reference, run back to back in turns so that a shared machine's
+// changing speed falls on both alike. The time is TranscodeWavToMp3's; `ref_ms` is the
+// reference's and `ours_vs_ref_pct` how much longer TranscodeWavToMp3 took.
+void BM_TranscodeWavToMp3Against(benchmark::State& state,
+                                 std::function<double(Fixture&)> reference) {
     Fixture& f = Shared();
-    if (f.wav.empty()) {
+    if (f.wav.empty() || f.left.empty()) {
         state.SkipWithError("could not write the WAV file");
         return;
     }
-    const std::string mp3 = f.dir.File("ours.mp3");
-    double wall = 0;
+    static unsigned turn = 0;
+    double ours = 0, ref = 0;
     for (auto _ : state) {
-        const auto start = Clock::now();
-        const double cpu = SelfCpuSeconds();
-        if (!TranscodeWavToMp3(f.wav, mp3, nullptr, nullptr)) {
-            state.SkipWithError("TranscodeWavToMp3 failed");
+        double a = 0, b = 0;
+        if (++turn % 2) {
+            a = RunOurs(f);
+            b = reference(f);
+        } else {
+            b = reference(f);
+            a = RunOurs(f);
+        }
+        if (a < 0 || b < 0) {
+            state.SkipWithError("an encoding did not run");
             return;
         }
-        state.SetIterationTime(SelfCpuSeconds() - cpu);
-        wall += std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(a);
+        ours += a;
+        ref += b;
     }
-    state.counters["wall_ms"] = benchmark::Counter(1000 * wall, benchmark::Counter::kAvgIterations);
+    state.counters["ref_ms"] = benchmark::Counter(1000 * ref, benchmark::Counter::kAvgIterations);
+    state.counters["ours_vs_ref_pct"] = 100 * (ours / ref - 1);
 }
 
 // What TranscodeWavToMp3 does besides encoding: reading the WAV file in chunks.
@@ -143,7 +216,7 @@ void BM_WavChunkRead(benchmark::State& state) {
     Fixture& f = Shared();
     int16_t left[kChunkFrames], right[kChunkFrames];
     for (auto _ : state) {
-        const double cpu = SelfCpuSeconds();
+        const double start = SelfCpuSeconds();
         CWavReader reader;
         if (!reader.Open(f.wav)) {
             state.SkipWithError("could not read the WAV file");
@@ -154,93 +227,21 @@ void BM_WavChunkRead(benchmark::State& state) {
         while (reader.ReadChunk(left, right, count, end) && count > 0) {
             benchmark::DoNotOptimize(left[count - 1] + right[count - 1]);
         }
-        state.SetIterationTime(SelfCpuSeconds() - cpu);
+        state.SetIterationTime(SelfCpuSeconds() - start);
     }
 }
 
-// The library alone, from samples in memory to a buffer thrown away: the floor under any caller.
-void BM_LameLibraryLoop(benchmark::State& state) {
-    Fixture& f = Shared();
-    if (f.left.empty()) {
-        state.SkipWithError("no samples");
-        return;
-    }
-    std::vector<unsigned char> out(16384);
-    double wall = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        const double cpu = SelfCpuSeconds();
-        lame_t lame = lame_init();
-        lame_set_num_channels(lame, 2);
-        lame_set_in_samplerate(lame, kRate);
-        lame_set_bWriteVbrTag(lame, 0);
-        lame_init_params(lame);
-        for (size_t at = 0; at < f.left.size(); at += kChunkFrames) {
-            const int n = static_cast<int>(std::min<size_t>(kChunkFrames, f.left.size() - at));
-            benchmark::DoNotOptimize(lame_encode_buffer(lame, f.left.data() + at,
-                                                        f.right.data() + at, n, out.data(),
-                                                        static_cast<int>(out.size())));
-        }
-        benchmark::DoNotOptimize(lame_encode_flush(lame, out.data(), static_cast<int>(out.size())));
-        lame_close(lame);
-        state.SetIterationTime(SelfCpuSeconds() - cpu);
-        wall += std::chrono::duration<double>(Clock::now() - start).count();
-    }
-    state.counters["wall_ms"] = benchmark::Counter(1000 * wall, benchmark::Counter::kAvgIterations);
-}
-
-// `lame <options> <wav> <mp3>`, its progress display sent to /dev/null; the time is the child's
-// CPU time.
-void BM_LameProgram(benchmark::State& state, std::vector<std::string> options) {
-    Fixture& f = Shared();
-    if (f.wav.empty()) {
-        state.SkipWithError("could not write the WAV file");
-        return;
-    }
-    const std::string mp3 = f.dir.File("lame.mp3");
-    std::vector<std::string> args = {"lame"};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(f.wav);
-    args.push_back(mp3);
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    double wall = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        pid_t pid = 0;
-        int status = 0;
-        rusage usage{};
-        if (posix_spawnp(&pid, "lame", &actions, nullptr, argv.data(), environ) != 0 ||
-            wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
-            state.SkipWithError("the lame program did not run");
-            break;
-        }
-        state.SetIterationTime(CpuSeconds(usage));
-        wall += std::chrono::duration<double>(Clock::now() - start).count();
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    state.counters["wall_ms"] = benchmark::Counter(1000 * wall, benchmark::Counter::kAvgIterations);
-}
-
-// One encoding per repetition; run with --benchmark_enable_random_interleaving=true so that a
-// shared machine's changing load falls on all of them alike.
-void EncodingRuns(benchmark::internal::Benchmark* b) {
+void PairedRuns(benchmark::internal::Benchmark* b) {
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(10);
 }
 
-BENCHMARK(BM_TranscodeWavToMp3)->Apply(EncodingRuns);
-BENCHMARK_CAPTURE(BM_LameProgram, t, std::vector<std::string>{"-t"})->Apply(EncodingRuns);
-BENCHMARK_CAPTURE(BM_LameProgram, t_noreplaygain, std::vector<std::string>{"-t", "--noreplaygain"})
-    ->Apply(EncodingRuns);
-BENCHMARK(BM_LameLibraryLoop)->Apply(EncodingRuns);
+BENCHMARK_CAPTURE(BM_TranscodeWavToMp3Against, lame_t, [](Fixture& f) {
+    return RunLameProgram(f, {"-t"});
+})->Apply(PairedRuns);
+BENCHMARK_CAPTURE(BM_TranscodeWavToMp3Against, lame_t_noreplaygain, [](Fixture& f) {
+    return RunLameProgram(f, {"-t", "--noreplaygain"});
+})->Apply(PairedRuns);
+BENCHMARK_CAPTURE(BM_TranscodeWavToMp3Against, library_loop, RunLibraryLoop)->Apply(PairedRuns);
 BENCHMARK(BM_WavChunkRead)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
