@@ -2,8 +2,10 @@
 
 #include <ostream>
 
+#include "engine/ConversionJob.h"
 #include "engine/PathUtil.h"
 #include "engine/Version.h"
+#include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"
 #include "ui/ColumnTexts.h"
 
@@ -14,15 +16,22 @@ namespace {
 constexpr const char* kProgram = "kelvora-cli";
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: " << kProgram << " --info PATH...\n"
-        << "Take the sound out of Flash media (SWF movies and FLV videos).\n"
+    out << "Usage: " << kProgram << " [--to mp3|wav] PATH...\n"
+        << "  or:  " << kProgram << " --info PATH...\n"
+        << "Take the sound out of Flash media: every event sound and sound stream of a SWF\n"
+        << "movie, and the audio track of an FLV video, become MP3 or WAV files next to them.\n"
         << "\n"
-        << "  --info       print the header of each SWF movie: file, version, frame size,\n"
-        << "               length, frame rate, frame count and path, separated by tabs\n"
+        << "  --to FORMAT  convert to mp3 (the default) or wav\n"
+        << "  --info       print the header of each file instead of converting: file,\n"
+        << "               version, frame size, length, frame rate, frame count and path,\n"
+        << "               separated by tabs (an FLV video has a version only)\n"
         << "  --help       display this help and exit\n"
         << "  --version    output version information and exit\n"
         << "\n"
-        << "Exit status: 0 when every file was read, 1 when any failed, 2 for a usage error.\n";
+        << "Each converted file prints \"[k/N] Converting NAME... STATUS\", then one line per\n"
+        << "output file: file, format, length, bits, frequency, channels and path.\n"
+        << "Exit status: 0 when every file converted (or was read), 1 when any failed,\n"
+        << "2 for a usage error.\n";
 }
 
 void PrintVersion(std::ostream& out) {
@@ -35,20 +44,63 @@ int UsageError(std::ostream& err, const std::string& message) {
     return kExitUsage;
 }
 
+void PrintInfoRow(std::ostream& out, const std::string& path, const SourceInfoTexts& t) {
+    out << FileNamePart(path) << '\t' << t.version << '\t' << t.dimension << '\t' << t.length
+        << '\t' << t.rate << '\t' << t.frames << '\t' << path << '\n';
+}
+
 int RunInfo(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
     int status = kExitOk;
     for (const std::string& given : paths) {
         const std::string path = AbsolutePath(given);
-        SwfMovieInfo info;
-        CSwfReader reader;
-        if (!HasExtension(path, ".swf") || !reader.ReadInfo(path, &info)) {
-            err << kProgram << ": " << given << ": not a readable SWF movie\n";
-            status = kExitFailed;
-            continue;
+        if (HasExtension(path, ".swf")) {
+            SwfMovieInfo info;
+            CSwfReader reader;
+            if (reader.ReadInfo(path, &info)) {
+                PrintInfoRow(out, path, SwfInfoTexts(info));
+                continue;
+            }
+        } else if (HasExtension(path, ".flv")) {
+            CFlvReader reader;
+            if (reader.Open(path, true)) {
+                PrintInfoRow(out, path, FlvInfoTexts(reader.Version()));
+                continue;
+            }
         }
-        const SourceInfoTexts t = SwfInfoTexts(info);
-        out << FileNamePart(path) << '\t' << t.version << '\t' << t.dimension << '\t' << t.length
-            << '\t' << t.rate << '\t' << t.frames << '\t' << path << '\n';
+        err << kProgram << ": " << given << ": not a readable SWF or FLV file\n";
+        status = kExitFailed;
+    }
+    return status;
+}
+
+void PrintOutputRow(std::ostream& out, const OutputItem& item) {
+    const OutputTexts t = OutputRowTexts(item);
+    out << t.file << '\t' << t.format << '\t' << t.length << '\t' << t.bits << '\t' << t.frequency
+        << '\t' << t.channels << '\t' << t.path << '\n';
+}
+
+int RunConvert(const std::vector<std::string>& paths, bool toMp3, std::ostream& out) {
+    int status = kExitOk;
+    CSwfReader swf;
+    CFlvReader flv;
+    const size_t total = paths.size();
+    for (size_t k = 0; k < total; ++k) {
+        const std::string path = AbsolutePath(paths[k]);
+        out << Format("[%zu/%zu] Converting %s...", k + 1, total, FileNamePart(path).c_str());
+        out.flush();
+        bool converted = false;
+        SourceItem item(SourceKind::Swf, path);
+        if (HasExtension(path, ".swf") || HasExtension(path, ".flv")) {
+            item.kind = HasExtension(path, ".swf") ? SourceKind::Swf : SourceKind::Flv;
+            converted = ConvertSourceItem(item, toMp3, swf, flv);
+        }
+        out << ' ' << ConversionStatusText(converted, item) << '\n';
+        for (const OutputItem& output : item.outputs) {
+            PrintOutputRow(out, output);
+        }
+        if (!converted) {
+            status = kExitFailed;
+        }
     }
     return status;
 }
@@ -57,9 +109,11 @@ int RunInfo(const std::vector<std::string>& paths, std::ostream& out, std::ostre
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     bool info = false;
+    bool toMp3 = true;
     std::vector<std::string> paths;
     bool optionsDone = false;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
             paths.push_back(arg);
         } else if (arg == "--") {
@@ -72,17 +126,31 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return kExitOk;
         } else if (arg == "--info") {
             info = true;
+        } else if (arg == "--to" || arg.rfind("--to=", 0) == 0) {
+            std::string format;
+            if (arg == "--to") {
+                if (i + 1 >= args.size()) {
+                    return UsageError(err, "option '--to' requires an argument");
+                }
+                format = args[++i];
+            } else {
+                format = arg.substr(5);
+            }
+            if (LowerAscii(format) == "mp3") {
+                toMp3 = true;
+            } else if (LowerAscii(format) == "wav") {
+                toMp3 = false;
+            } else {
+                return UsageError(err, "invalid format '" + format + "' (use mp3 or wav)");
+            }
         } else {
             return UsageError(err, "unrecognized option '" + arg + "'");
         }
     }
-    if (!info) {
-        return UsageError(err, "no action given");
-    }
     if (paths.empty()) {
         return UsageError(err, "missing file operand");
     }
-    return RunInfo(paths, out, err);
+    return info ? RunInfo(paths, out, err) : RunConvert(paths, toMp3, out);
 }
 
 }  // namespace kelvora

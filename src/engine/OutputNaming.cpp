@@ -1,5 +1,9 @@
 #include "engine/OutputNaming.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -48,7 +52,58 @@ std::string InFallbackFolder(std::string folder, SourceKind kind, const std::str
     return folder + kPathSeparator + fileName;
 }
 
+enum class Claim { Made, Taken, Failed };
+
+Claim ClaimFile(const std::string& name) {
+    if (name.empty()) {
+        return Claim::Failed;
+    }
+    int fd;
+    do {
+        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return errno == EEXIST ? Claim::Taken : Claim::Failed;
+    }
+    ::close(fd);
+    return Claim::Made;
+}
+
+// A name can be taken between the check and the creation only by another writer; a few more
+// tries are enough, and the bound keeps a misbehaving file system from looping.
+constexpr int kClaimTries = 64;
+
 }  // namespace
+
+std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
+    for (int i = 0; i < kClaimTries; ++i) {
+        std::string name = NextSwfName(base, counter, ext);
+        switch (ClaimFile(name)) {
+            case Claim::Made:
+                return name;
+            case Claim::Failed:
+                return {};
+            case Claim::Taken:
+                break;
+        }
+    }
+    return {};
+}
+
+std::string ClaimFlvName(const std::string& base, std::string_view ext) {
+    for (int i = 0; i < kClaimTries; ++i) {
+        std::string name = NextFlvName(base, ext);
+        switch (ClaimFile(name)) {
+            case Claim::Made:
+                return name;
+            case Claim::Failed:
+                return {};
+            case Claim::Taken:
+                break;
+        }
+    }
+    return {};
+}
 
 std::string NextSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
     if (base.empty()) {

@@ -19,6 +19,12 @@ std::string NextSwfName(const std::string& base, int32_t& counter, std::string_v
 // is empty.
 std::string NextFlvName(const std::string& base, std::string_view ext);
 
+// Claims the next free SWF or FLV name by creating an empty file there, create-exclusive: no
+// other writer can take the name, and no existing file is ever touched. The caller then writes
+// its output over its own empty file. Empty when no file can be made.
+std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext);
+std::string ClaimFlvName(const std::string& base, std::string_view ext);
+
 // Settles where the outputs of one source file go: next to it when its folder takes a new file,
 // else in the documents folder's fallback folder, else in the program's folder's one.
 // `swfCounter` is raised by the SWF probe. Returns an empty base when every place failed, which

@@ -100,6 +100,7 @@ void CSwfReader::Reset() {
     }
     m_stream = StreamState{};
     m_elements.clear();
+    std::vector<uint8_t>().swap(m_adpcmBuffer);
     m_nameCounter = 1;
     m_width = m_height = m_frameRate = m_frameCount = 0;
     m_version = 0;
@@ -369,30 +370,6 @@ bool CSwfReader::WalkTags(bool inSprite) {
         }
     }
     m_bits.Attach(m_data.data(), m_size);
-    return true;
-}
-
-// The sound catalogue and the conversion are filled in with the sound extraction.
-void CSwfReader::OnDefineSound() {}
-void CSwfReader::OnSoundStreamHead() {}
-void CSwfReader::OnSoundStreamBlock() {}
-void CSwfReader::EnterSprite() {}
-void CSwfReader::LeaveSprite() {}
-void CSwfReader::CloseStream() {
-    m_stream = StreamState{};
-}
-
-bool CSwfReader::Convert(const std::string& path, bool toMp3) {
-    (void)toMp3;
-    Reset();
-    if (!Open(path, false)) {
-        return false;
-    }
-    m_nameCounter = 1;
-    WalkTags(false);
-    if (m_stream.open) {
-        CloseStream();
-    }
     return true;
 }
 

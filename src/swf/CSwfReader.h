@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/BitReader.h"
@@ -56,6 +57,9 @@ class CSwfReader {
 
     // Converts one movie: every sound element is written and brought to the target format.
     bool Convert(const std::string& path, bool toMp3);
+    // The first half of a conversion: every sound element written in its own form (MP3 copied,
+    // PCM and decoded ADPCM in WAV files) and listed, numbered from 001.
+    bool ExtractElements(const std::string& path);
 
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }
@@ -91,6 +95,11 @@ class CSwfReader {
     bool Load(Input& input, bool headerOnly);
     bool ParseHeader();
     void CallHandler(uint16_t code, size_t bodyStart, size_t bodyEnd, size_t depth);
+    // The target pass: every element brought to the batch's format.
+    void TranscodeElements(bool toMp3);
+    std::string ClaimTranscodedName(const std::string& elementPath, std::string_view ext);
+    // A movie with a single element drops "_001" from its name when the shorter name is free.
+    void DropSingleNumber();
 
     // Header.
     int32_t m_width = 0;
@@ -126,6 +135,7 @@ class CSwfReader {
     std::vector<OutputItem> m_elements;
     StreamState m_stream;
     std::vector<StreamState> m_streamStack;
+    std::vector<uint8_t> m_adpcmBuffer;  // one decoded stream block
     int32_t m_nameCounter = 1;
 };
 

@@ -36,6 +36,13 @@ std::string CorpusFile(const std::string& name) {
     return CorpusDir() + "/" + name;
 }
 
+std::string LinkCorpusFile(const std::string& name, const std::string& folder) {
+    const std::string link = folder + "/" + name;
+    std::error_code ec;
+    std::filesystem::create_symlink(CorpusFile(name), link, ec);
+    return link;
+}
+
 std::string TestDataDir() {
     return KELVORA_TEST_DATA_DIR;
 }

@@ -10,6 +10,10 @@ namespace kelvora::test {
 std::string CorpusDir();
 std::string CorpusFile(const std::string& name);
 
+// A link to a corpus file inside `folder`: conversions write next to their source, and the
+// corpus itself must never be written to. Returns the link's path.
+std::string LinkCorpusFile(const std::string& name, const std::string& folder);
+
 // The folder of test data kept with the tests (vectors made by independent tools).
 std::string TestDataDir();
 

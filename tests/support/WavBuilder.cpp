@@ -1,5 +1,7 @@
 #include "support/WavBuilder.h"
 
+#include <algorithm>
+
 namespace kelvora::test {
 
 Bytes RiffChunk(const char id[4], const Bytes& body) {
@@ -41,8 +43,19 @@ Bytes Pcm16(const std::vector<int16_t>& samples) {
 }
 
 std::vector<int16_t> Samples16(const Bytes& wav) {
+    // The samples start after the "data" chunk's header, wherever other chunks put it.
+    size_t start = wav.size();
+    for (size_t pos = 12; pos + 8 <= wav.size();) {
+        const uint32_t size = wav[pos + 4] | (wav[pos + 5] << 8) | (wav[pos + 6] << 16) |
+                              (uint32_t{wav[pos + 7]} << 24);
+        if (std::equal(wav.begin() + pos, wav.begin() + pos + 4, "data")) {
+            start = pos + 8;
+            break;
+        }
+        pos += 8 + size + (size & 1);
+    }
     std::vector<int16_t> out;
-    for (size_t i = 44; i + 1 < wav.size(); i += 2) {
+    for (size_t i = start; i + 1 < wav.size(); i += 2) {
         out.push_back(static_cast<int16_t>(wav[i] | (wav[i + 1] << 8)));
     }
     return out;

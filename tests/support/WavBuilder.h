@@ -27,7 +27,7 @@ Bytes RiffChunk(const char id[4], const Bytes& body);
 // 16-bit samples as little-endian bytes (interleaved as given).
 Bytes Pcm16(const std::vector<int16_t>& samples);
 
-// The 16-bit samples of a WAV file image after its 44-byte header.
+// The 16-bit samples of a WAV file image's data chunk (to the end of the file).
 std::vector<int16_t> Samples16(const Bytes& wav);
 
 }  // namespace kelvora::test

@@ -1,0 +1,46 @@
+#include "engine/ConversionJob.h"
+
+#include "engine/File.h"
+#include "flv/CFlvReader.h"
+#include "swf/CSwfReader.h"
+#include "ui/ColumnTexts.h"
+
+namespace kelvora {
+
+bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader& flv) {
+    for (const OutputItem& old : item.outputs) {
+        RemoveFile(old.path);  // already gone is fine
+    }
+    item.outputs.clear();
+    switch (item.kind) {
+        case SourceKind::Swf: {
+            if (!swf.Convert(item.path, toMp3)) {
+                return false;
+            }
+            item.outputs = swf.Elements();
+            return true;
+        }
+        case SourceKind::Flv: {
+            FlvAudioResult result;
+            if (!flv.Convert(item.path, toMp3, &result)) {
+                return false;
+            }
+            OutputItem out;
+            out.channels = result.channels;
+            out.bitsPerSample = result.bitsPerSample;
+            out.sampleRate = result.sampleRate;
+            out.sampleCount = result.sampleCount;
+            out.isMp3 = toMp3 ? 1 : 0;
+            out.path = result.path;
+            item.outputs.push_back(std::move(out));
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ConversionStatusText(bool converted, const SourceItem& item) {
+    return converted ? SoundsText(static_cast<int>(item.outputs.size())) : kFailureText;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "engine/Records.h"
+
+namespace kelvora {
+
+class CSwfReader;
+class CFlvReader;
+
+// Converts one source item the way a batch does: the files of its earlier conversion are deleted
+// first, then the item is converted by its kind and its outputs replaced by what was written.
+// The readers serve a whole batch; each conversion resets them. True when the file converted.
+bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader& flv);
+
+// The Status text of a converted item: "%d Sound(s)" with its output count, or "Failure".
+std::string ConversionStatusText(bool converted, const SourceItem& item);
+
+}  // namespace kelvora

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kelvora {
+
+// A whole file mapped read-only into memory: reading a large video costs address space, not
+// heap, and no copy is made.
+class CMappedFile {
+  public:
+    CMappedFile() = default;
+    ~CMappedFile();
+    CMappedFile(const CMappedFile&) = delete;
+    CMappedFile& operator=(const CMappedFile&) = delete;
+
+    // Maps the file as it is now. An empty file maps to an empty view.
+    bool Open(const std::string& path);
+    void Close();
+
+    const uint8_t* Data() const { return m_data; }
+    size_t Size() const { return m_size; }
+    bool IsOpen() const { return m_open; }
+
+  private:
+    const uint8_t* m_data = nullptr;
+    size_t m_size = 0;
+    void* m_map = nullptr;
+    size_t m_mapSize = 0;
+    bool m_open = false;
+};
+
+}  // namespace kelvora

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kelvora {
+
+// The sound rate index that SWF sound flags and FLV audio tags carry (5512, not 5513).
+inline constexpr uint32_t kSoundRates[4] = {5512, 11025, 22050, 44100};
+
+inline uint32_t SoundRate(uint32_t rateIndex) {
+    return kSoundRates[rateIndex & 3];
+}
+
+// Sound format codes of SWF sound flags and FLV audio tags.
+inline constexpr uint32_t kFormatPcmNative = 0;
+inline constexpr uint32_t kFormatAdpcm = 1;
+inline constexpr uint32_t kFormatMp3 = 2;
+inline constexpr uint32_t kFormatPcmLittleEndian = 3;
+
+}  // namespace kelvora

@@ -1,0 +1,262 @@
+#include "flv/CFlvReader.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "audio/CAdpcmDecoder.h"
+#include "audio/CMp3Decoder.h"
+#include "audio/TranscodeMp3ToWav.h"
+#include "audio/TranscodeWavToMp3.h"
+#include "audio/WavFile.h"
+#include "engine/OutputNaming.h"
+#include "engine/SoundFormat.h"
+
+namespace kelvora {
+
+namespace {
+
+uint32_t LoadBe24(const uint8_t* p) {
+    return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+}
+
+uint32_t LoadBe32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | LoadBe24(p + 1);
+}
+
+}  // namespace
+
+CFlvReader::~CFlvReader() {
+    Reset();
+}
+
+void CFlvReader::Reset() {
+    if (m_output.IsOpen()) {
+        // A conversion that never finished leaves no file behind.
+        m_output.Close();
+        RemoveFile(m_outputPath);
+    }
+    m_version = 0;
+    m_sampleRate = 0;
+    m_bitsPerSample = 0;
+    m_channels = 0;
+    m_sampleCount = 0;
+    m_outputPath.clear();
+    m_map.Close();
+    m_data = nullptr;
+    m_size = 0;
+    m_firstTagOffset = 0;
+    m_bits.Attach(nullptr, 0);
+    m_tagStart = m_tagBodyEnd = m_tagSize = 0;
+    m_format = -1;
+    m_outputIsMp3 = false;
+    m_outputBase.clear();
+    std::vector<uint8_t>().swap(m_decoded);
+}
+
+bool CFlvReader::ParseHeader(const uint8_t* header) {
+    if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V') {
+        return false;
+    }
+    m_version = header[3];
+    m_firstTagOffset = size_t{LoadBe32(header + 5)} + 4;
+    return true;
+}
+
+bool CFlvReader::Open(const std::string& path, bool informationMode) {
+    Reset();
+    if (informationMode) {
+        CFile file;
+        uint8_t header[kHeaderSize];
+        if (!file.OpenRead(path) || !file.ReadExact(header, sizeof header) ||
+            !ParseHeader(header)) {
+            return false;
+        }
+        const int64_t size = file.Size();
+        m_size = size > 0 ? static_cast<size_t>(size) : 0;
+        return true;
+    }
+    // The whole file is mapped, not copied: converting a large video costs no heap.
+    if (!m_map.Open(path) || m_map.Size() < kHeaderSize || !ParseHeader(m_map.Data())) {
+        Reset();
+        return false;
+    }
+    m_data = m_map.Data();
+    m_size = m_map.Size();
+    int32_t unused = 1;
+    m_outputBase = MakeOutputBase(path, SourceKind::Flv, unused);
+    return true;
+}
+
+bool CFlvReader::OpenMemory(const uint8_t* data, size_t size, const std::string& outputBase) {
+    Reset();
+    if (!data || size < kHeaderSize || !ParseHeader(data)) {
+        return false;
+    }
+    m_data = data;
+    m_size = size;
+    m_outputBase = outputBase;
+    return true;
+}
+
+bool CFlvReader::WalkTags() {
+    size_t pos = m_firstTagOffset;
+    while (m_data && pos < m_size) {
+        if (m_size - pos < kTagHeaderSize) {
+            break;
+        }
+        const uint8_t type = m_data[pos];
+        const size_t bodySize = LoadBe24(m_data + pos + 1);
+        const size_t bodyStart = pos + kTagHeaderSize;
+        const size_t bodyEnd = bodyStart + bodySize;
+        if (bodyEnd > m_size) {
+            break;  // a truncated last tag is dropped whole
+        }
+        m_tagStart = pos;
+        m_tagBodyEnd = bodyEnd;
+        m_tagSize = kTagHeaderSize + bodySize;
+        if (type == kTagAudio) {
+            m_bits.Attach(m_data, m_size);
+            m_bits.SetPosition(bodyStart);
+            if (!OnAudioTag()) {
+                break;
+            }
+        }
+        pos = bodyEnd + 4;  // the previous-tag-size field
+    }
+    FinishOutput();
+    return true;
+}
+
+bool CFlvReader::OnAudioTag() {
+    if (m_bits.Position() >= m_tagBodyEnd) {
+        return true;  // an empty audio tag is stepped over
+    }
+    const uint32_t format = m_bits.ReadBits(4);
+    const uint32_t rateIndex = m_bits.ReadBits(2);
+    const uint32_t sizeBit = m_bits.ReadBits(1);
+    const uint32_t typeBit = m_bits.ReadBits(1);
+    if (m_format < 0) {
+        // The first audio tag decides the format of the whole track.
+        m_format = static_cast<int32_t>(format);
+        m_sampleRate = SoundRate(rateIndex);
+        m_bitsPerSample = sizeBit ? 16 : 8;
+        m_channels = typeBit ? 2 : 1;
+        bool created = false;
+        if (format == kFormatPcmNative || format == kFormatAdpcm) {
+            m_outputIsMp3 = false;
+            m_outputPath = ClaimFlvName(m_outputBase, ".wav");
+            created =
+                !m_outputPath.empty() && CreateWavFile(m_output, m_outputPath, m_channels == 2,
+                                                       m_bitsPerSample, m_sampleRate);
+        } else if (format == kFormatMp3) {
+            m_outputIsMp3 = true;
+            m_outputPath = ClaimFlvName(m_outputBase, ".mp3");
+            created = !m_outputPath.empty() && m_output.CreateAlways(m_outputPath);
+        }
+        if (!created) {
+            if (!m_outputPath.empty()) {
+                RemoveFile(m_outputPath);
+            }
+            m_outputPath.clear();
+            return false;
+        }
+    }
+    const size_t from = m_bits.Position();
+    const uint8_t* data = m_data + from;
+    const size_t length = m_tagBodyEnd - from;
+    if (m_format == static_cast<int32_t>(kFormatAdpcm)) {
+        m_decoded.resize(CAdpcmDecoder::RangeOutputBound(length, m_bitsPerSample == 16));
+        CAdpcmDecoder decoder(m_bits);
+        const size_t produced =
+            decoder.DecodeByRange(m_tagBodyEnd, m_channels == 2, m_bitsPerSample == 16,
+                                  m_decoded.data(), m_decoded.size());
+        m_output.Write(m_decoded.data(), produced);
+    } else {
+        m_output.Write(data, length);
+    }
+    // A full disk stops the walk: the file is incomplete and will be removed.
+    return !m_output.WriteFailed();
+}
+
+void CFlvReader::FinishOutput() {
+    if (!m_output.IsOpen()) {
+        return;
+    }
+    const bool written = m_outputIsMp3 ? m_output.Close() : FinishWavFile(m_output);
+    if (!written) {
+        RemoveFile(m_outputPath);
+        m_outputPath.clear();
+    }
+}
+
+bool CFlvReader::FinishConversion(bool toMp3) {
+    if (m_outputIsMp3 && toMp3) {
+        CMp3Decoder decoder;
+        const bool opened = decoder.Open(m_outputPath);
+        const uint32_t total = opened ? decoder.TotalSamples() : 0;
+        // An all-ones count means the decoder could not estimate the length.
+        m_sampleCount = total == UINT32_MAX ? 0 : total;
+        return true;
+    }
+    if (m_outputIsMp3) {
+        const std::string wav = ClaimFlvName(m_outputBase, ".wav");
+        const bool ok = !wav.empty() && TranscodeMp3ToWav(m_outputPath, wav);
+        RemoveFile(m_outputPath);
+        if (!ok) {
+            RemoveFile(wav);
+            m_outputPath.clear();
+            return false;
+        }
+        m_outputPath = wav;
+        m_outputIsMp3 = false;
+        m_bitsPerSample = 16;
+        CWavReader reader;
+        m_sampleCount = reader.Open(wav) ? reader.FrameCount() : 0;
+        return true;
+    }
+    if (!toMp3) {
+        CWavReader reader;
+        m_sampleCount = reader.Open(m_outputPath) ? reader.FrameCount() : 0;
+        return true;
+    }
+    const std::string mp3 = ClaimFlvName(m_outputBase, ".mp3");
+    uint32_t frames = 0;
+    uint32_t rate = 0;
+    const bool ok = !mp3.empty() && TranscodeWavToMp3(m_outputPath, mp3, &frames, &rate);
+    RemoveFile(m_outputPath);
+    if (!ok) {
+        RemoveFile(mp3);
+        m_outputPath.clear();
+        return false;
+    }
+    m_outputPath = mp3;
+    m_outputIsMp3 = true;
+    m_sampleRate = rate;
+    m_sampleCount = frames;
+    return true;
+}
+
+bool CFlvReader::Convert(const std::string& path, bool toMp3, FlvAudioResult* result) {
+    if (!Open(path, false)) {
+        return false;
+    }
+    WalkTags();
+    const bool ok = !m_outputPath.empty() && FinishConversion(toMp3);
+    m_map.Close();  // the source is not needed any more
+    m_data = nullptr;
+    m_size = 0;
+    if (!ok) {
+        return false;
+    }
+    if (result) {
+        result->channels = m_channels;
+        result->bitsPerSample = m_bitsPerSample;
+        result->sampleRate = m_sampleRate;
+        result->sampleCount = m_sampleCount;
+        result->path = m_outputPath;
+        result->isMp3 = m_outputIsMp3;
+    }
+    return true;
+}
+
+}  // namespace kelvora

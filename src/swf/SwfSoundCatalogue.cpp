@@ -1,0 +1,219 @@
+// The sound-tag handlers of CSwfReader: every event sound and every sound stream is written at
+// once to a file of its own, in the form that needs no encoding.
+#include <algorithm>
+#include <vector>
+
+#include "audio/CAdpcmDecoder.h"
+#include "audio/WavFile.h"
+#include "engine/OutputNaming.h"
+#include "engine/SoundFormat.h"
+#include "swf/CSwfReader.h"
+
+namespace kelvora {
+
+namespace {
+
+struct SoundFlags {
+    uint32_t format;
+    uint32_t rateIndex;
+    bool is16Bit;
+    bool isStereo;
+};
+
+SoundFlags ReadSoundFlags(BitReader& bits) {
+    SoundFlags f;
+    f.format = bits.ReadBits(4);
+    f.rateIndex = bits.ReadBits(2);
+    f.is16Bit = bits.ReadBits(1) != 0;
+    f.isStereo = bits.ReadBits(1) != 0;
+    return f;
+}
+
+OutputItem ElementOf(const SoundFlags& f) {
+    OutputItem item;
+    item.channels = f.isStereo ? 2 : 1;
+    item.bitsPerSample = f.is16Bit ? 16 : 8;
+    item.sampleRate = SoundRate(f.rateIndex);
+    item.isMp3 = f.format == kFormatMp3 ? 1 : 0;
+    return item;
+}
+
+bool Supported(uint32_t format) {
+    return format <= kFormatPcmLittleEndian;
+}
+
+// Decodes `frames` ADPCM samples (mono) or sample frames (stereo) from the reader's position and
+// appends them to `file`. False when the file could not take them.
+bool DecodeAdpcmInto(BitReader& bits, uint32_t frames, const SoundFlags& f, CFile& file,
+                     std::vector<uint8_t>& buffer) {
+    const size_t bytes = CAdpcmDecoder::OutputBytes(frames, f.isStereo, f.is16Bit);
+    buffer.resize(bytes);
+    CAdpcmDecoder decoder(bits);
+    decoder.DecodeByCount(frames, f.isStereo, f.is16Bit, buffer.data());
+    return file.Write(buffer.data(), bytes);
+}
+
+}  // namespace
+
+void CSwfReader::OnDefineSound() {
+    m_bits.Skip(2);  // sound id
+    const SoundFlags f = ReadSoundFlags(m_bits);
+    const uint32_t sampleCount = m_bits.ReadU32();
+    if (!Supported(f.format)) {
+        return;
+    }
+    OutputItem element = ElementOf(f);
+    element.sampleCount = sampleCount;
+    CFile file;
+    if (f.format == kFormatMp3) {
+        m_bits.Skip(2);  // seek samples
+        element.path = ClaimSwfName(m_outputBase, m_nameCounter, ".mp3");
+        if (element.path.empty()) {
+            return;
+        }
+        if (!file.CreateAlways(element.path)) {
+            RemoveFile(element.path);
+            return;
+        }
+        const size_t from = std::min(m_bits.Position(), m_tagEnd);
+        file.Write(m_data.data() + from, m_tagEnd - from);
+        if (!file.Close()) {
+            RemoveFile(element.path);
+            return;
+        }
+    } else {
+        element.path = ClaimSwfName(m_outputBase, m_nameCounter, ".wav");
+        if (element.path.empty()) {
+            return;
+        }
+        if (!CreateWavFile(file, element.path, f.isStereo, element.bitsPerSample,
+                           element.sampleRate)) {
+            RemoveFile(element.path);
+            return;
+        }
+        const size_t from = std::min(m_bits.Position(), m_tagEnd);
+        if (f.format == kFormatAdpcm) {
+            // A count is a claim: never decode more than the tag's data can hold.
+            const uint32_t frames =
+                CAdpcmDecoder::BoundSampleCount(sampleCount, m_tagEnd - from, f.isStereo);
+            element.sampleCount = frames;
+            std::vector<uint8_t> buffer;  // sized for this sound only, freed after it
+            DecodeAdpcmInto(m_bits, frames, f, file, buffer);
+        } else {
+            file.Write(m_data.data() + from, m_tagEnd - from);
+        }
+        if (!FinishWavFile(file)) {
+            RemoveFile(element.path);
+            return;
+        }
+    }
+    m_elements.push_back(std::move(element));
+}
+
+void CSwfReader::OnSoundStreamHead() {
+    m_bits.Skip(1);  // playback format
+    if (m_stream.open) {
+        CloseStream();
+    }
+    const SoundFlags f = ReadSoundFlags(m_bits);
+    m_stream.format = static_cast<int32_t>(f.format);
+    m_stream.rateIndex = static_cast<int32_t>(f.rateIndex);
+    m_stream.is16Bit = f.is16Bit;
+    m_stream.isStereo = f.isStereo;
+    m_stream.samplesPerBlock = m_bits.ReadU16();
+    if (m_stream.samplesPerBlock == 0 || !Supported(f.format)) {
+        return;  // no stream: its blocks write nothing and no number is used
+    }
+    m_stream.record = ElementOf(f);
+    m_stream.record.sampleCount = 0;
+    OutputItem& record = m_stream.record;
+    record.path =
+        ClaimSwfName(m_outputBase, m_nameCounter, f.format == kFormatMp3 ? ".mp3" : ".wav");
+    if (record.path.empty()) {
+        return;
+    }
+    auto file = std::make_unique<CFile>();
+    const bool created = f.format == kFormatMp3
+                             ? file->CreateAlways(record.path)
+                             : CreateWavFile(*file, record.path, f.isStereo, record.bitsPerSample,
+                                             record.sampleRate);
+    if (!created) {
+        RemoveFile(record.path);
+        return;
+    }
+    m_stream.file = std::move(file);
+    m_stream.open = 1;
+}
+
+void CSwfReader::OnSoundStreamBlock() {
+    CFile* file = m_stream.open ? m_stream.file.get() : nullptr;
+    const size_t bodyStart = std::min(m_bits.Position(), m_tagEnd);
+    OutputItem& record = m_stream.record;
+    switch (m_stream.format) {
+        case kFormatPcmNative:
+        case kFormatPcmLittleEndian:
+            record.sampleCount += static_cast<uint32_t>(m_stream.samplesPerBlock);
+            if (file) {
+                file->Write(m_data.data() + bodyStart, m_tagEnd - bodyStart);
+            }
+            break;
+        case kFormatAdpcm:
+            record.sampleCount += static_cast<uint32_t>(m_stream.samplesPerBlock);
+            if (file) {
+                const SoundFlags f{kFormatAdpcm, static_cast<uint32_t>(m_stream.rateIndex),
+                                   m_stream.is16Bit != 0, m_stream.isStereo != 0};
+                DecodeAdpcmInto(m_bits, static_cast<uint32_t>(m_stream.samplesPerBlock), f, *file,
+                                m_adpcmBuffer);
+            }
+            break;
+        case kFormatMp3: {
+            // A block too short for its sample count and seek fields holds no frames.
+            if (m_tagEnd - bodyStart < 4) {
+                break;
+            }
+            record.sampleCount += m_bits.ReadU16();
+            m_bits.Skip(2);  // seek samples
+            if (file) {
+                const size_t from = bodyStart + 4;
+                file->Write(m_data.data() + from, m_tagEnd - from);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CSwfReader::CloseStream() {
+    if (m_stream.open && m_stream.file) {
+        CFile& file = *m_stream.file;
+        const bool written = m_stream.format == kFormatMp3 ? file.Close() : FinishWavFile(file);
+        if (written && m_stream.record.sampleCount > 0) {
+            m_elements.push_back(m_stream.record);
+        } else {
+            // A stream that received no samples, or could not be written whole, leaves no file;
+            // its number stays used.
+            RemoveFile(m_stream.record.path);
+        }
+    }
+    m_stream = StreamState{};
+}
+
+void CSwfReader::EnterSprite() {
+    m_streamStack.push_back(std::move(m_stream));
+    m_stream = StreamState{};
+}
+
+void CSwfReader::LeaveSprite() {
+    if (m_stream.open) {
+        CloseStream();
+    }
+    if (!m_streamStack.empty()) {
+        m_stream = std::move(m_streamStack.back());
+        m_streamStack.pop_back();
+    } else {
+        m_stream = StreamState{};
+    }
+}
+
+}  // namespace kelvora

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "support/AudioFixtures.h"
+#include "support/Bytes.h"
+#include "support/FlvBuilder.h"
+#include "support/SwfBuilder.h"
+#include "support/WavBuilder.h"
+
+namespace kelvora {
+namespace {
+
+using namespace test;
+
+int RunCliArgs(const std::vector<std::string>& args, std::string& out, std::string& err) {
+    std::ostringstream o, e;
+    const int status = RunCli(args, o, e);
+    out = o.str();
+    err = e.str();
+    return status;
+}
+
+TEST(CliConvert, ConvertsEachFileAndPrintsItsStatusAndOutputs) {
+    TempDir dir;
+    SwfMovie movie;
+    movie.tags = Concat(
+        {DefineSound(1, 3, 2, true, false, 22050, Pcm16(Tone(22050, 1, 22050))), SwfEndTag()});
+    ASSERT_TRUE(WriteFileBytes(dir.File("a.swf"), BuildSwf(movie)));
+    const Bytes mp3 = Mp3Of(11025, 2, 44100);
+    ASSERT_TRUE(WriteFileBytes(dir.File("b.flv"),
+                               FlvBuilder().Audio(FlvAudioFlags(2, 3, true, true), mp3).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("c.flv"), FlvBuilder().Video().Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("d.txt"), {1}));
+
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"--to", "wav", dir.File("a.swf"), dir.File("b.flv"), dir.File("c.flv"),
+                          dir.File("d.txt")},
+                         out, err),
+              kExitFailed);
+    EXPECT_EQ(out,
+              "[1/4] Converting a.swf... 1 Sound(s)\n"
+              "a.wav\tWAV\t00:01\t16\t22.1 kHz\tMono\t" +
+                  dir.File("a.wav") + "\n" +
+                  "[2/4] Converting b.flv... 1 Sound(s)\n"
+                  "b.wav\tWAV\t00:00\t16\t44.1 kHz\tStereo\t" +
+                  dir.File("b.wav") + "\n" +
+                  "[3/4] Converting c.flv... Failure\n"
+                  "[4/4] Converting d.txt... Failure\n");
+
+    // The default target is MP3; converting again gives the same names (nothing is in the way).
+    EXPECT_EQ(RunCliArgs({dir.File("b.flv")}, out, err), kExitOk);
+    EXPECT_EQ(out,
+              "[1/1] Converting b.flv... 1 Sound(s)\n"
+              "b.mp3\tMP3\t00:00\t16\t44.1 kHz\tStereo\t" +
+                  dir.File("b.mp3") + "\n");
+    EXPECT_EQ(ReadFileBytes(dir.File("b.mp3")), mp3);
+}
+
+TEST(CliConvert, InfoTakesFlvFilesAndBadFormatsAreUsageErrors) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File("v.flv"), FlvBuilder(9, 1).Video().Build()));
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"--info", dir.File("v.flv")}, out, err), kExitOk);
+    EXPECT_EQ(out, "v.flv\t1\t\t\t\t\t" + dir.File("v.flv") + "\n");
+    EXPECT_EQ(RunCliArgs({"--to", "ogg", dir.File("v.flv")}, out, err), kExitUsage);
+    EXPECT_NE(err.find("ogg"), std::string::npos);
+    EXPECT_EQ(RunCliArgs({"--to"}, out, err), kExitUsage);
+    EXPECT_EQ(RunCliArgs({"--to=WAV"}, out, err), kExitUsage);  // a format but no file
+}
+
+}  // namespace
+}  // namespace kelvora
