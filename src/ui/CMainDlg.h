@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Records.h"
+#include "ui/ColumnTexts.h"
+#include "ui/CommandIds.h"
+#include "ui/Shell.h"
+#include "ui/SortListCtrl.h"
+
+namespace kelvora {
+
+// One item of a popup menu as the window shows it.
+struct MenuEntry {
+    int32_t id = 0;  // 0 for a separator
+    std::string text;
+    bool enabled = false;
+    bool IsSeparator() const { return id == 0; }
+};
+
+enum class Popup { Source, Output, Help };
+
+// The main window's state and commands, without a toolkit: the two lists, the source items in
+// the order of adding, the current source item, one enabling rule per command and the handler
+// behind each. The desktop program shows it and turns clicks, keys and menu choices into
+// command numbers; everything it must ask of the user or the desktop goes through the Shell.
+class CMainDlg {
+  public:
+    explicit CMainDlg(Shell& shell);
+    // Asks an open help window to close and frees every record; output files stay on disk.
+    ~CMainDlg();
+    CMainDlg(const CMainDlg&) = delete;
+    CMainDlg& operator=(const CMainDlg&) = delete;
+
+    // The start-up steps that need no toolkit: the "Folder" setting, the lists' columns, and (last)
+    // the first-run step.
+    void Start();
+
+    Shell& GetShell() { return m_shell; }
+    SortListCtrl& SourceListCtrl() { return m_sourceList; }
+    SortListCtrl& OutputListCtrl() { return m_outputList; }
+    const SourceList& Items() const { return m_items; }
+    SourceItem* CurrentSource() const { return m_current; }
+    const std::string& LastFolder() const { return m_lastFolder; }
+
+    // Commands. Menus and accelerators ask IsCommandEnabled first and drop a disabled command;
+    // buttons always dispatch and their handlers check for themselves.
+    bool IsCommandEnabled(int32_t id) const;
+    void OnCommand(int32_t id);
+    // The menu and accelerator path: runs the command only when its rule allows it.
+    bool RunIfEnabled(int32_t id);
+    // A popup's items in order, separators included, each enabled by its rule.
+    std::vector<MenuEntry> PopupItems(Popup popup) const;
+
+    // What the view reports.
+    void OnSourceSelectionChanged();
+    void OnSourceDoubleClick();  // plays the source at once
+    void OnOutputDoubleClick();  // command 1006, under its rule
+    // After a header click sorted a list: the "No." column of the list that has the focus (the
+    // output list when the source list has not) is renumbered.
+    void OnListSorted();
+    void SetFocusedList(int32_t listId) { m_focusedList = listId; }
+    int32_t FocusedList() const { return m_focusedList; }
+
+    // The conversion batch.
+    void ConvertSelected(bool toMp3);
+    void ConvertAll(bool toMp3);
+    void ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3);
+    // True when the path is in the source list afterwards (added now, or there already).
+    bool AddSourceFile(const std::string& path);
+
+    // Adding files.
+    void AddFiles();
+    void AddFolder();
+    void FilesDropped(const std::vector<std::string>& paths);
+    // Hands each path to AddSourceFile under a progress window (a new one when none is given)
+    // and reports the paths that could not be loaded.
+    void LoadFiles(const std::vector<std::string>& paths,
+                   std::unique_ptr<IProgressWindow> progress = nullptr);
+
+    // The list operations.
+    void RemoveSelectedSource();
+    void RemoveAllSources();
+
+    // Output file actions.
+    void PlaySource();
+    void BrowseSourceFolder();
+    void PlayOutput();
+    void BrowseOutputFolder();
+    void DeleteOutputs();
+    void SaveOutputAs();
+
+    // Help, links and the first run.
+    void ShowHelp();
+    void OpenLink(const std::string& target);
+    void FirstRunStep();
+
+  private:
+    // Row texts and the list operations shared by the handlers.
+    void CreateColumns();
+    int32_t AppendSourceRow(SourceItem* item, const SourceInfoTexts& info);
+    int32_t AppendOutputRow(OutputItem* item);
+    void ShowOutputsOf(SourceItem* item);
+    void RunMergeDialog();
+
+    Shell& m_shell;
+    SortListCtrl m_sourceList{false};
+    SortListCtrl m_outputList{true};
+    SourceList m_items;
+    SourceItem* m_current = nullptr;
+    std::string m_lastFolder;
+    int32_t m_focusedList = kSourceListId;
+};
+
+}  // namespace kelvora
