@@ -127,16 +127,20 @@ uint64_t FieldsBefore(const Bits& bits, size_t rangeEnd, unsigned fieldBits) {
     return (8 * bytesAfter + bits.UnreadBitCount()) / fieldBits + 1;
 }
 
-struct Channel {
-    int32_t predictor = 0;
-    int32_t stepIndex = 0;
-};
+using PacketState = CAdpcmDecoder::PacketState;
 
-// Decodes one packet into `out`: at most `maxFrames` samples or frames, and when `byRange`, only
-// while the position is before `rangeEnd`. Returns the bytes written.
+// Decodes `maxFrames` samples or frames of a packet into `out`, and when `byRange`, only while
+// the position is before `rangeEnd`. A packet not yet under way begins with its code size field;
+// one under way goes on where `state` stands. Returns the bytes written.
 template <bool k16Bit, unsigned kChannels, class Bits>
-size_t DecodePacket(Bits& bits, uint64_t maxFrames, bool byRange, size_t rangeEnd, uint8_t* out) {
-    const unsigned width = bits.Read(2) + 2;
+size_t DecodePacket(Bits& bits, PacketState& state, uint64_t maxFrames, bool byRange,
+                    size_t rangeEnd, uint8_t* out) {
+    if (!state.active) {
+        state.active = true;
+        state.width = static_cast<uint8_t>(bits.Read(2) + 2);
+        state.blockFrame = 0;
+    }
+    const unsigned width = state.width;
     const uint32_t* const table = kCodeTables[width - 2].data();
     const uint32_t signBit = 1u << (width - 1);
     constexpr int32_t kLow = k16Bit ? -32768 : 0;
@@ -150,60 +154,83 @@ size_t DecodePacket(Bits& bits, uint64_t maxFrames, bool byRange, size_t rangeEn
     };
 
     uint8_t* const start = out;
-    Channel state[kChannels];
+    // The channel state in locals for the loop, back into `state` at the end.
+    int32_t predictor[kChannels];
+    int32_t stepIndex[kChannels];
+    for (unsigned c = 0; c < kChannels; ++c) {
+        predictor[c] = state.predictor[c];
+        stepIndex[c] = state.stepIndex[c];
+    }
+    uint64_t blockFrame = state.blockFrame;
     uint64_t left = maxFrames;
     while (left > 0) {
-        if (byRange && bits.Position() >= rangeEnd) {
-            break;
+        if (blockFrame == 0) {
+            if (byRange && bits.Position() >= rangeEnd) {
+                break;
+            }
+            // Block header: the initial sample, written as read, and the step index.
+            for (unsigned c = 0; c < kChannels; ++c) {
+                predictor[c] = k16Bit ? static_cast<int16_t>(bits.Read(16))
+                                      : static_cast<int32_t>(bits.Read(8));
+                stepIndex[c] = static_cast<int32_t>(bits.Read(6));
+                put(predictor[c]);
+            }
+            --left;
+            blockFrame = 1;
         }
-        // Block header: the initial sample, written as read, and the step index.
-        for (Channel& ch : state) {
-            ch.predictor =
-                k16Bit ? static_cast<int16_t>(bits.Read(16)) : static_cast<int32_t>(bits.Read(8));
-            ch.stepIndex = static_cast<int32_t>(bits.Read(6));
-            put(ch.predictor);
-        }
-        --left;
 
-        uint64_t frames = std::min(left, kBlockFrames - 1);
+        uint64_t frames = std::min(left, kBlockFrames - blockFrame);
         if (byRange) {
             frames = std::min(frames, FieldsBefore(bits, rangeEnd, width * kChannels));
+            if (frames == 0 && left > 0) {
+                break;  // the range ended inside the block
+            }
         }
         left -= frames;
+        blockFrame += frames;
+        if (blockFrame == kBlockFrames) {
+            blockFrame = 0;
+        }
         for (; frames > 0; --frames) {
-            for (Channel& ch : state) {
+            for (unsigned c = 0; c < kChannels; ++c) {
                 const uint32_t code = bits.Read(width);
-                const uint32_t effect = table[ch.stepIndex * kMagnitudes + (code & (signBit - 1))];
+                const uint32_t effect = table[stepIndex[c] * kMagnitudes + (code & (signBit - 1))];
                 const int32_t difference = static_cast<int32_t>(effect & 0xFFFF);
-                ch.stepIndex = static_cast<int32_t>(effect >> 16);
-                ch.predictor += (code & signBit) ? -difference : difference;
-                ch.predictor = std::clamp(ch.predictor, kLow, kHigh);
-                put(ch.predictor);
+                stepIndex[c] = static_cast<int32_t>(effect >> 16);
+                predictor[c] += (code & signBit) ? -difference : difference;
+                predictor[c] = std::clamp(predictor[c], kLow, kHigh);
+                put(predictor[c]);
             }
         }
     }
+    for (unsigned c = 0; c < kChannels; ++c) {
+        state.predictor[c] = predictor[c];
+        state.stepIndex[c] = stepIndex[c];
+    }
+    state.blockFrame = static_cast<uint32_t>(blockFrame);
     return static_cast<size_t>(out - start);
 }
 
 template <class Bits>
-size_t Decode(Bits& bits, bool stereo, bool is16Bit, uint64_t maxFrames, bool byRange,
-              size_t rangeEnd, uint8_t* out) {
-    if (stereo) {
-        return is16Bit ? DecodePacket<true, 2>(bits, maxFrames, byRange, rangeEnd, out)
-                       : DecodePacket<false, 2>(bits, maxFrames, byRange, rangeEnd, out);
+size_t Decode(Bits& bits, PacketState& state, uint64_t maxFrames, bool byRange, size_t rangeEnd,
+              uint8_t* out) {
+    if (state.stereo) {
+        return state.is16Bit
+                   ? DecodePacket<true, 2>(bits, state, maxFrames, byRange, rangeEnd, out)
+                   : DecodePacket<false, 2>(bits, state, maxFrames, byRange, rangeEnd, out);
     }
-    return is16Bit ? DecodePacket<true, 1>(bits, maxFrames, byRange, rangeEnd, out)
-                   : DecodePacket<false, 1>(bits, maxFrames, byRange, rangeEnd, out);
+    return state.is16Bit ? DecodePacket<true, 1>(bits, state, maxFrames, byRange, rangeEnd, out)
+                         : DecodePacket<false, 1>(bits, state, maxFrames, byRange, rangeEnd, out);
 }
 
-size_t Decode(BitReader& reader, bool stereo, bool is16Bit, uint64_t maxFrames, bool byRange,
+size_t Decode(BitReader& reader, PacketState& state, uint64_t maxFrames, bool byRange,
               size_t rangeEnd, uint8_t* out) {
     if (reader.Position() > reader.Size()) {
         ReaderBits bits(reader);
-        return Decode(bits, stereo, is16Bit, maxFrames, byRange, rangeEnd, out);
+        return Decode(bits, state, maxFrames, byRange, rangeEnd, out);
     }
     ViewBits bits(reader.Data(), reader.Size(), reader.BitOffset());
-    const size_t written = Decode(bits, stereo, is16Bit, maxFrames, byRange, rangeEnd, out);
+    const size_t written = Decode(bits, state, maxFrames, byRange, rangeEnd, out);
     reader.SetBitOffset(bits.Offset());
     return written;
 }
@@ -212,19 +239,33 @@ size_t Decode(BitReader& reader, bool stereo, bool is16Bit, uint64_t maxFrames, 
 
 size_t CAdpcmDecoder::DecodeByRange(size_t rangeEnd, bool stereo, bool is16Bit, uint8_t* out,
                                     size_t outCapacity) {
+    m_packet = PacketState{};  // a range is never continued
     const size_t frameBytes = OutputBytes(1, stereo, is16Bit);
     const uint64_t maxFrames = out ? outCapacity / frameBytes : 0;
     if (maxFrames == 0) {
         return 0;
     }
-    return Decode(m_bits, stereo, is16Bit, maxFrames, true, rangeEnd, out);
+    PacketState state;
+    state.stereo = stereo;
+    state.is16Bit = is16Bit;
+    return Decode(m_bits, state, maxFrames, true, rangeEnd, out);
 }
 
 void CAdpcmDecoder::DecodeByCount(uint32_t count, bool stereo, bool is16Bit, uint8_t* out) {
+    m_packet = PacketState{};
     if (count == 0 || !out) {
         return;
     }
-    Decode(m_bits, stereo, is16Bit, count, false, 0, out);
+    m_packet.stereo = stereo;
+    m_packet.is16Bit = is16Bit;
+    Decode(m_bits, m_packet, count, false, 0, out);
+}
+
+void CAdpcmDecoder::ContinueByCount(uint32_t count, uint8_t* out) {
+    if (!m_packet.active || count == 0 || !out) {
+        return;
+    }
+    Decode(m_bits, m_packet, count, false, 0, out);
 }
 
 size_t CAdpcmDecoder::OutputBytes(uint32_t count, bool stereo, bool is16Bit) {

@@ -11,7 +11,9 @@ namespace kelvora {
 // signed 16-bit little-endian samples, or unsigned 8-bit samples centred on 128; stereo is
 // interleaved left, right. Reads through the container reader's bit reader from wherever the
 // caller left it and leaves it after the last byte fetched. Keeps no state between packets: every
-// call reads a new code size and begins with a block header.
+// DecodeByRange or DecodeByCount call reads a new code size and begins with a block header.
+// A packet decoded by count can be taken in pieces (ContinueByCount), so that a long sound needs
+// no buffer for all of its samples at once.
 class CAdpcmDecoder {
   public:
     explicit CAdpcmDecoder(BitReader& bits) : m_bits(bits) {}
@@ -26,6 +28,13 @@ class CAdpcmDecoder {
     // OutputBytes(count, ...) bytes. A count of 0 or no buffer: nothing is read or written.
     void DecodeByCount(uint32_t count, bool stereo, bool is16Bit, uint8_t* out);
 
+    // Decodes the next `count` samples or frames of the packet that the last DecodeByCount or
+    // ContinueByCount call of this decoder left, with that packet's flags: the pieces together
+    // are what one DecodeByCount of their total count gives. The reader must still stand where
+    // the last call left it. Without such a packet (none begun, or a DecodeByRange since),
+    // nothing is read or written.
+    void ContinueByCount(uint32_t count, uint8_t* out);
+
     // The bytes that `count` samples or frames take in the output buffer.
     static size_t OutputBytes(uint32_t count, bool stereo, bool is16Bit);
 
@@ -38,8 +47,20 @@ class CAdpcmDecoder {
     // so that a claimed count cannot make a caller allocate more than the data could fill.
     static uint32_t BoundSampleCount(uint32_t count, size_t dataBytes, bool stereo);
 
+    // Where a packet decoded in pieces stands between calls.
+    struct PacketState {
+        bool active = false;  // a packet by count is under way
+        bool stereo = false;
+        bool is16Bit = false;
+        uint8_t width = 0;        // code width in bits
+        uint32_t blockFrame = 0;  // frames of the current block decoded; 0: a header is due
+        int32_t predictor[2] = {};
+        int32_t stepIndex[2] = {};
+    };
+
   private:
     BitReader& m_bits;
+    PacketState m_packet;
 };
 
 }  // namespace kelvora

@@ -16,6 +16,9 @@ constexpr uint64_t kMaxInflateRatio = 1032;
 constexpr uint64_t kInflateSlack = 4096;
 constexpr size_t kHeaderOnlyBytes = 20;  // read after the 8-byte preamble in header-only mode
 constexpr size_t kCompressedChunk = 16 * 1024;
+// A claimed length up to this is allocated at once; a longer one must first be shown to inflate
+// that far, so a lying header costs time, never its claim in memory.
+constexpr size_t kTrustedInflateBytes = 16 * 1024 * 1024;
 
 uint32_t LoadLe32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
@@ -78,6 +81,31 @@ int64_t ReadFully(CSwfReader::Input& input, uint8_t* buffer, size_t n) {
     return static_cast<int64_t>(done);
 }
 
+// Whether `in` inflates (zlib format) to at least `wanted` bytes; the bytes are not kept.
+bool InflatesTo(const uint8_t* in, size_t inSize, size_t wanted) {
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK) {
+        return false;
+    }
+    std::vector<uint8_t> scratch(64 * 1024);
+    zs.next_in = const_cast<uint8_t*>(in);
+    zs.avail_in = static_cast<uInt>(inSize);
+    size_t produced = 0;
+    int rc = Z_OK;
+    while (produced < wanted && rc == Z_OK) {
+        zs.next_out = scratch.data();
+        zs.avail_out = static_cast<uInt>(std::min(scratch.size(), wanted - produced));
+        const uInt before = zs.avail_out;
+        rc = inflate(&zs, Z_SYNC_FLUSH);
+        produced += before - zs.avail_out;
+        if (before == zs.avail_out && rc == Z_OK) {
+            break;  // no progress: the input is used up
+        }
+    }
+    inflateEnd(&zs);
+    return produced >= wanted;
+}
+
 }  // namespace
 
 CSwfReader::CSwfReader() = default;
@@ -130,10 +158,17 @@ bool CSwfReader::Open(const std::string& path, bool headerOnly) {
     return true;
 }
 
-bool CSwfReader::OpenMemory(const uint8_t* data, size_t size, bool headerOnly) {
+bool CSwfReader::OpenMemory(const uint8_t* data, size_t size, bool headerOnly,
+                            const std::string& outputBase) {
     Reset();
     MemoryInput input(data, size);
-    return Load(input, headerOnly);
+    if (!Load(input, headerOnly)) {
+        return false;
+    }
+    if (!headerOnly) {
+        m_outputBase = outputBase;
+    }
+    return true;
 }
 
 bool CSwfReader::Load(Input& input, bool headerOnly) {
@@ -178,6 +213,14 @@ bool CSwfReader::Load(Input& input, bool headerOnly) {
         if (uint64_t{fileLength} - 8 > compressed * kMaxInflateRatio + kInflateSlack) {
             return false;
         }
+        std::vector<uint8_t> in;
+        if (!headerOnly) {
+            in.resize(static_cast<size_t>(compressed));
+            if (ReadFully(input, in.data(), in.size()) != static_cast<int64_t>(in.size()) ||
+                (wanted > kTrustedInflateBytes && !InflatesTo(in.data(), in.size(), wanted))) {
+                return false;
+            }
+        }
         m_data.assign(8 + wanted + 2, 0);
         z_stream zs{};
         if (inflateInit(&zs) != Z_OK) {
@@ -186,7 +229,6 @@ bool CSwfReader::Load(Input& input, bool headerOnly) {
         }
         zs.next_out = m_data.data() + 8;
         zs.avail_out = static_cast<uInt>(wanted);
-        std::vector<uint8_t> in;
         int rc = Z_OK;
         bool readError = false;
         if (headerOnly) {
@@ -203,15 +245,9 @@ bool CSwfReader::Load(Input& input, bool headerOnly) {
                 rc = inflate(&zs, Z_SYNC_FLUSH);
             }
         } else {
-            in.resize(static_cast<size_t>(compressed));
-            const int64_t got = ReadFully(input, in.data(), in.size());
-            if (got != static_cast<int64_t>(in.size())) {
-                readError = true;
-            } else {
-                zs.next_in = in.data();
-                zs.avail_in = static_cast<uInt>(in.size());
-                rc = inflate(&zs, Z_SYNC_FLUSH);
-            }
+            zs.next_in = in.data();
+            zs.avail_in = static_cast<uInt>(in.size());
+            rc = inflate(&zs, Z_SYNC_FLUSH);
         }
         const bool complete = !readError && (rc == Z_OK || rc == Z_STREAM_END) && zs.avail_out == 0;
         inflateEnd(&zs);
@@ -345,7 +381,7 @@ bool CSwfReader::WalkTags(bool inSprite) {
                     m_visitor(code, bodyStart, tagEnd, depth);
                 }
                 levelDone = true;
-            } else if (code == kTagDefineSprite) {
+            } else if (code == kTagDefineSprite && levels.size() <= kMaxSpriteDepth) {
                 if (m_visitor) {
                     m_visitor(code, bodyStart, tagEnd, depth);
                 }

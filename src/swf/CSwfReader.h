@@ -31,6 +31,11 @@ class CSwfReader {
     // rounded as the format's writers do.
     static constexpr uint32_t kMinFileLength = 21;
 
+    // Sprites nested deeper than this are stepped over like any other tag: every level walked
+    // keeps a saved stream state, and a movie of nothing but sprite headers must not turn each
+    // 10 bytes of file into a hundred bytes of memory. Movies nest sprites a level or two.
+    static constexpr size_t kMaxSpriteDepth = 1024;
+
     // Called for every tag the walk reaches, before it is handled (tests and tools use it).
     using TagVisitor =
         std::function<void(uint16_t code, size_t bodyStart, size_t bodyEnd, size_t depth)>;
@@ -42,14 +47,16 @@ class CSwfReader {
 
     // Loads a movie and parses its header. Full mode keeps the body and settles the output base.
     bool Open(const std::string& path, bool headerOnly);
-    // The same on a file image held in memory; full mode sets no output base.
-    bool OpenMemory(const uint8_t* data, size_t size, bool headerOnly);
+    // The same on a file image held in memory; full mode takes `outputBase` as the output base
+    // (empty: no element file can be made).
+    bool OpenMemory(const uint8_t* data, size_t size, bool headerOnly,
+                    const std::string& outputBase = {});
     // Opens the header only and copies it into `info`.
     bool ReadInfo(const std::string& path, SwfMovieInfo* info);
 
     // Walks the tags from the first one, or (inSprite) from the current position + 4 up to the
     // end of the DefineSprite tag being handled. Nested sprites are walked on an explicit stack,
-    // so nesting depth is bounded by memory, not by the call stack. Always true.
+    // up to kMaxSpriteDepth levels. Always true.
     bool WalkTags(bool inSprite);
 
     // Frees everything and returns to the state of a new reader.

@@ -42,15 +42,32 @@ bool Supported(uint32_t format) {
     return format <= kFormatPcmLittleEndian;
 }
 
+// Samples (mono) or frames (stereo) decoded at a time: a long ADPCM sound goes to its file in
+// pieces of at most 256 KB, whatever its length.
+constexpr uint32_t kAdpcmPieceFrames = 64 * 1024;
+
 // Decodes `frames` ADPCM samples (mono) or sample frames (stereo) from the reader's position and
-// appends them to `file`. False when the file could not take them.
+// appends them to `file`, a piece at a time. False when the file could not take them.
 bool DecodeAdpcmInto(BitReader& bits, uint32_t frames, const SoundFlags& f, CFile& file,
                      std::vector<uint8_t>& buffer) {
-    const size_t bytes = CAdpcmDecoder::OutputBytes(frames, f.isStereo, f.is16Bit);
-    buffer.resize(bytes);
     CAdpcmDecoder decoder(bits);
-    decoder.DecodeByCount(frames, f.isStereo, f.is16Bit, buffer.data());
-    return file.Write(buffer.data(), bytes);
+    bool first = true;
+    while (frames > 0) {
+        const uint32_t piece = std::min(frames, kAdpcmPieceFrames);
+        const size_t bytes = CAdpcmDecoder::OutputBytes(piece, f.isStereo, f.is16Bit);
+        buffer.resize(bytes);
+        if (first) {
+            decoder.DecodeByCount(piece, f.isStereo, f.is16Bit, buffer.data());
+            first = false;
+        } else {
+            decoder.ContinueByCount(piece, buffer.data());
+        }
+        if (!file.Write(buffer.data(), bytes)) {
+            return false;
+        }
+        frames -= piece;
+    }
+    return true;
 }
 
 }  // namespace
@@ -97,7 +114,7 @@ void CSwfReader::OnDefineSound() {
             const uint32_t frames =
                 CAdpcmDecoder::BoundSampleCount(sampleCount, m_tagEnd - from, f.isStereo);
             element.sampleCount = frames;
-            std::vector<uint8_t> buffer;  // sized for this sound only, freed after it
+            std::vector<uint8_t> buffer;  // one piece of this sound, freed after it
             DecodeAdpcmInto(m_bits, frames, f, file, buffer);
         } else {
             file.Write(m_data.data() + from, m_tagEnd - from);
@@ -162,8 +179,12 @@ void CSwfReader::OnSoundStreamBlock() {
             if (file) {
                 const SoundFlags f{kFormatAdpcm, static_cast<uint32_t>(m_stream.rateIndex),
                                    m_stream.is16Bit != 0, m_stream.isStereo != 0};
-                DecodeAdpcmInto(m_bits, static_cast<uint32_t>(m_stream.samplesPerBlock), f, *file,
-                                m_adpcmBuffer);
+                // A block decodes no more than its data can hold: a movie of empty blocks must
+                // not write 256 KB of made-up sound for each of them.
+                const uint32_t frames =
+                    CAdpcmDecoder::BoundSampleCount(static_cast<uint32_t>(m_stream.samplesPerBlock),
+                                                    m_tagEnd - bodyStart, f.isStereo);
+                DecodeAdpcmInto(m_bits, frames, f, *file, m_adpcmBuffer);
             }
             break;
         case kFormatMp3: {

@@ -1,0 +1,102 @@
+// What a movie can make the reader spend: memory and output in proportion to the data it holds,
+// never to the counts and lengths it claims.
+#include <gtest/gtest.h>
+
+#include "audio/CAdpcmDecoder.h"
+#include "support/Bytes.h"
+#include "support/HeapMeter.h"
+#include "support/SwfBuilder.h"
+#include "swf/CSwfReader.h"
+
+namespace kelvora {
+namespace {
+
+using namespace test;
+
+// Pseudo-random bytes: codes that move the predictor everywhere, and data that zlib cannot
+// shrink.
+Bytes Noise(size_t size, uint32_t seed = 1) {
+    Bytes b(size);
+    for (uint8_t& v : b) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<uint8_t>(seed >> 16);
+    }
+    return b;
+}
+
+class SwfResources : public ::testing::Test {
+  protected:
+    // Writes the movie and extracts its elements, measuring the heap it takes above the file.
+    bool Extract(const SwfMovie& movie) {
+        const Bytes file = BuildSwf(movie);
+        const std::string path = m_dir.File("clip.swf");
+        EXPECT_TRUE(WriteFileBytes(path, file));
+        HeapMeter meter;
+        const bool ok = m_reader.ExtractElements(path);
+        m_peakAboveFile = meter.PeakAbove() - std::min(meter.PeakAbove(), file.size());
+        return ok;
+    }
+    Bytes Payload(size_t element) {
+        const Bytes wav = ReadFileBytes(m_reader.Elements().at(element).path);
+        return Bytes(wav.begin() + std::min<size_t>(44, wav.size()), wav.end());
+    }
+
+    TempDir m_dir;
+    CSwfReader m_reader;
+    size_t m_peakAboveFile = 0;
+};
+
+TEST_F(SwfResources, LongAdpcmSoundsAreDecodedInPiecesToTheSameSamples) {
+    // 2-bit mono codes: 1 MB of data holds four million samples, 8 MB of 16-bit output.
+    const Bytes data = Concat({Bytes{0x00}, Noise(1 << 20)});
+    const uint32_t count = 4u << 20;
+    Bytes whole(CAdpcmDecoder::OutputBytes(count, false, true));
+    BitReader bits(data.data(), data.size());
+    CAdpcmDecoder(bits).DecodeByCount(count, false, true, whole.data());
+
+    SwfMovie movie;
+    movie.tags = Concat({DefineSound(1, 1, 0, true, false, count, data), SwfEndTag()});
+    ASSERT_TRUE(Extract(movie));
+    ASSERT_EQ(m_reader.Elements().size(), 1u);
+    EXPECT_EQ(m_reader.Elements()[0].sampleCount, count);
+    EXPECT_TRUE(Payload(0) == whole);
+    EXPECT_LT(m_peakAboveFile, size_t{2} << 20);
+}
+
+TEST_F(SwfResources, StreamBlocksDecodeNoMoreThanTheirDataHolds) {
+    // An ADPCM stream of 1000 frames a block: one block that holds them, then 200 empty blocks
+    // that claim as many each. The running total counts the claims; the file, the sound.
+    const Bytes tags = Concat({SoundStreamHead(1, 1, true, true, 1000),
+                               SoundStreamBlock(Concat({Bytes{0x80}, Noise(1000)}))});
+    Bytes empty;
+    for (int i = 0; i < 200; ++i) {
+        empty = Concat({empty, SoundStreamBlock({})});
+    }
+    SwfMovie movie;
+    movie.tags = Concat({tags, empty, SwfEndTag()});
+    ASSERT_TRUE(Extract(movie));
+    ASSERT_EQ(m_reader.Elements().size(), 1u);
+    EXPECT_EQ(m_reader.Elements()[0].sampleCount, 201u * 1000u);
+    EXPECT_EQ(Payload(0).size(), 1000u * 4u);
+}
+
+TEST_F(SwfResources, ACompressedLengthThatLiesCostsNoMemory) {
+    // 100 KB of zlib data that cannot shrink, claiming 64 MB: within what zlib could inflate
+    // that much data to, but it does not.
+    SwfMovie movie;
+    movie.compressed = true;
+    movie.tags = Concat({SwfTag(1, Noise(100 * 1024)), SwfEndTag()});
+    movie.lengthOverride = 64 << 20;
+    EXPECT_FALSE(Extract(movie));
+    EXPECT_LT(m_peakAboveFile, size_t{1} << 20);
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{"clip.swf"});
+
+    // The same length told truly is inflated and walked.
+    movie.tags = Concat({SwfTag(1, Bytes(20 << 20, 0x5A)), SwfEndTag()});
+    movie.lengthOverride = -1;
+    EXPECT_TRUE(Extract(movie));
+    EXPECT_EQ(m_reader.DataSize(), BuildSwf(SwfMovie{.tags = movie.tags}).size());
+}
+
+}  // namespace
+}  // namespace kelvora
