@@ -1,5 +1,7 @@
 #include "FuzzSupport.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,9 +16,22 @@ ScratchFolder& ScratchFolder::Get() {
     return folder;
 }
 
+namespace {
+
+// Where the scratch folder goes: a memory file system when there is one, since a disk file
+// system writes back every replaced file (thousands a second here); else $TMPDIR, else /tmp.
+std::string ScratchBase() {
+    if (::access("/dev/shm", W_OK | X_OK) == 0) {
+        return "/dev/shm";
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+}  // namespace
+
 ScratchFolder::ScratchFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kelvora-fuzz-XXXXXX";
+    std::string pattern = ScratchBase() + "/kelvora-fuzz-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (!::mkdtemp(buf.data())) {

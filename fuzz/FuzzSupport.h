@@ -6,8 +6,9 @@
 
 namespace kelvora::fuzz {
 
-// One scratch folder per process under $TMPDIR (or /tmp), for the files a fuzz target has to
-// write: created on first use, emptied after every input, removed when the process ends.
+// One scratch folder per process (in /dev/shm when it can be written, else under $TMPDIR or
+// /tmp) for the files a fuzz target has to write: created on first use, emptied after every
+// input, removed when the process ends.
 class ScratchFolder {
   public:
     static ScratchFolder& Get();
