@@ -330,26 +330,26 @@ void AdpcmSeeds(const fs::path& root) {
 
 void WavSeeds(const fs::path& root) {
     Seeds s = Folder(root, "wav");
-    WavSpec spec;
-    spec.data = Pcm16({1, -1, 2, -2, 3, -3});
-    s.Put("gen_stereo16.wav", BuildWav(spec));
-    spec.channels = 1;
-    spec.bitsPerSample = 8;
-    spec.sampleRate = 11025;
-    spec.data = Bytes{0x80, 0x81, 0x7F, 0x00, 0xFF};
-    s.Put("gen_mono8.wav", BuildWav(spec));
-    spec.channels = 2;
-    spec.fmtSize = 18;
-    spec.extraChunks = RiffChunk("fact", Bytes{4, 0, 0, 0});
-    s.Put("gen_fact_fmt18.wav", BuildWav(spec));
-    spec.extraChunks = RiffChunk("LIST", Bytes(6, 'x'));
-    s.Put("gen_list_refused.wav", BuildWav(spec));
-    spec = WavSpec{};
-    spec.data = Pcm16({5, 6, 7});  // a frame and a half
-    spec.dataSizeOverride = 0x7FFFFFFF;
-    s.Put("gen_half_frame_lying_size.wav", BuildWav(spec));
-    spec.formatTag = 3;
-    s.Put("gen_float_refused.wav", BuildWav(spec));
+    WavSpec layout;
+    layout.data = Pcm16({1, -1, 2, -2, 3, -3});
+    s.Put("gen_stereo16.wav", BuildWav(layout));
+    layout.channels = 1;
+    layout.bitsPerSample = 8;
+    layout.sampleRate = 11025;
+    layout.data = Bytes{0x80, 0x81, 0x7F, 0x00, 0xFF};
+    s.Put("gen_mono8.wav", BuildWav(layout));
+    layout.channels = 2;
+    layout.fmtSize = 18;
+    layout.extraChunks = RiffChunk("fact", Bytes{4, 0, 0, 0});
+    s.Put("gen_fact_fmt18.wav", BuildWav(layout));
+    layout.extraChunks = RiffChunk("LIST", Bytes(6, 'x'));
+    s.Put("gen_list_refused.wav", BuildWav(layout));
+    layout = WavSpec{};
+    layout.data = Pcm16({5, 6, 7});  // a frame and a half
+    layout.dataSizeOverride = 0x7FFFFFFF;
+    s.Put("gen_half_frame_lying_size.wav", BuildWav(layout));
+    layout.formatTag = 3;
+    s.Put("gen_float_refused.wav", BuildWav(layout));
     for (const char* name : kTestDataWav) {
         std::string flat = name;
         std::replace(flat.begin(), flat.end(), '/', '_');
