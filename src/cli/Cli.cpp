@@ -8,6 +8,7 @@
 #include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"
 #include "ui/ColumnTexts.h"
+#include "ui/FolderSearch.h"
 
 namespace kelvora {
 
@@ -20,6 +21,8 @@ void PrintUsage(std::ostream& out) {
         << "  or:  " << kProgram << " --info PATH...\n"
         << "Take the sound out of Flash media: every event sound and sound stream of a SWF\n"
         << "movie, and the audio track of an FLV video, become MP3 or WAV files next to them.\n"
+        << "\n"
+        << "A PATH that is a folder stands for the SWF and FLV files in it and below it.\n"
         << "\n"
         << "  --to FORMAT  convert to mp3 (the default) or wav\n"
         << "  --info       print the header of each file instead of converting: file,\n"
@@ -105,6 +108,21 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, std::ostream& 
     return status;
 }
 
+// The files to work on: a folder stands for the SWF and FLV files found in it and below it, as
+// Add Folder searches them; other paths are made absolute.
+std::vector<std::string> ExpandPaths(const std::vector<std::string>& given) {
+    std::vector<std::string> paths;
+    for (const std::string& arg : given) {
+        const std::string path = AbsolutePath(arg);
+        if (IsFolder(path)) {
+            FolderSearch(path, paths);
+        } else {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -150,7 +168,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (paths.empty()) {
         return UsageError(err, "missing file operand");
     }
-    return info ? RunInfo(paths, out, err) : RunConvert(paths, toMp3, out);
+    const std::vector<std::string> files = ExpandPaths(paths);
+    return info ? RunInfo(files, out, err) : RunConvert(files, toMp3, out);
 }
 
 }  // namespace kelvora

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -56,6 +57,18 @@ TEST(CliConvert, ConvertsEachFileAndPrintsItsStatusAndOutputs) {
               "b.mp3\tMP3\t00:00\t16\t44.1 kHz\tStereo\t" +
                   dir.File("b.mp3") + "\n");
     EXPECT_EQ(ReadFileBytes(dir.File("b.mp3")), mp3);
+}
+
+TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("media/sub"));
+    ASSERT_TRUE(WriteFileBytes(dir.File("media/sub/v.flv"), FlvBuilder(9, 3).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("media/a.flv"), FlvBuilder(9, 2).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("media/notes.txt"), {1}));
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"--info", dir.File("media")}, out, err), kExitOk);
+    EXPECT_EQ(out, "a.flv\t2\t\t\t\t\t" + dir.File("media/a.flv") + "\n" + "v.flv\t3\t\t\t\t\t" +
+                       dir.File("media/sub/v.flv") + "\n");
 }
 
 TEST(CliConvert, InfoTakesFlvFilesAndBadFormatsAreUsageErrors) {
