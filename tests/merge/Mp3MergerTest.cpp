@@ -21,14 +21,6 @@ using namespace test;
 constexpr const char* kFailed =
     "Failed to merge all MP3 into single one. Maybe disk is full or some MP3 files didn't exist.";
 
-Bytes Pattern(size_t size, uint8_t seed) {
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(seed + i * 31 + (i >> 8));
-    }
-    return bytes;
-}
-
 class Mp3Merger : public ::testing::Test {
   protected:
     // Lists a file, written with `content` unless it is empty.
@@ -66,7 +58,7 @@ class Mp3Merger : public ::testing::Test {
     TempDir m_dir;
     FakeShell m_shell;
     std::vector<OutputItem> m_items;
-    const Bytes m_a = Pattern(1000, 1), m_b = Pattern(2000, 2);
+    const Bytes m_a = Bytes(1000, 'a'), m_b = Bytes(2000, 'b');
 };
 
 TEST_F(Mp3Merger, JoinsTheFilesInOrderAndOffersToPlay) {
@@ -164,7 +156,7 @@ TEST_F(Mp3Merger, AFailedJoinLeavesNoTargetAndKeepsTheOldOne) {
         EXPECT_EQ(Run(target), MergeOutcome::Failed) << target;
         EXPECT_EQ(LastMessage(), kFailed);
     }
-    const Bytes old = Pattern(500, 9);
+    const Bytes old(500, 'o');
     const std::string keep = m_dir.File("keep.mp3");
     ASSERT_TRUE(WriteFileBytes(keep, old));
     DeletingShell shell;
@@ -179,57 +171,50 @@ TEST_F(Mp3Merger, AFailedJoinLeavesNoTargetAndKeepsTheOldOne) {
     EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"a.mp3", "keep.mp3"}));
 }
 
-// A file that reads 4096 bytes and then fails: the memory of a process whose first page is
-// mapped and whose second is not (mapping page 0 needs root).
-class HalfReadableFile {
-  public:
+// A file that reads 4096 bytes and then fails: the memory of a child process whose first page
+// is mapped and whose second is not (mapping page 0 needs root).
+struct HalfReadableFile {
     HalfReadableFile() {
         int fds[2];
         if (::pipe(fds) != 0) {
             return;
         }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            void* page =
-                ::mmap(nullptr, 4096, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            const char state = page == MAP_FAILED ? 'F' : 'R';
-            (void)!::write(fds[1], &state, 1);
+        if ((pid = ::fork()) == 0) {
+            const bool mapped =
+                ::mmap(nullptr, 4096, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) !=
+                MAP_FAILED;
+            (void)!::write(fds[1], mapped ? "R" : "F", 1);
             ::pause();
             ::_exit(0);
         }
-        ::close(fds[1]);
+        ::close(fds[1]);  // a child that dies unreported ends the read
         char state = 0;
-        m_ready = m_pid > 0 && ::read(fds[0], &state, 1) == 1 && state == 'R';
+        ready = pid > 0 && ::read(fds[0], &state, 1) == 1 && state == 'R';
         ::close(fds[0]);
+        path = "/proc/" + std::to_string(pid) + "/mem";
     }
     ~HalfReadableFile() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
         }
     }
-    std::string Path() const { return "/proc/" + std::to_string(m_pid) + "/mem"; }
-    // True when the file really reads one page, then fails.
-    bool Works() const {
-        CFile file;
-        Bytes buffer(3 * 4096);
-        return m_ready && file.OpenRead(Path()) &&
-               file.Read(buffer.data(), buffer.size()) == 4096 &&
-               file.Read(buffer.data(), buffer.size()) < 0;
-    }
-
-  private:
-    pid_t m_pid = -1;
-    bool m_ready = false;
+    pid_t pid = -1;
+    bool ready = false;
+    std::string path;
 };
 
 TEST_F(Mp3Merger, AReadErrorInsideAFileFailsTheJoin) {
     HalfReadableFile broken;
-    if (!broken.Works()) {
+    CFile file;
+    Bytes buffer(3 * 4096);
+    if (!broken.ready || !file.OpenRead(broken.path) ||
+        file.Read(buffer.data(), buffer.size()) != 4096 ||
+        file.Read(buffer.data(), buffer.size()) >= 0) {
         GTEST_SKIP() << "no file here fails part-way through a read";
     }
     List("a.mp3", m_a);
-    List(broken.Path());
+    List(broken.path);
     List("b.mp3", m_b);
     EXPECT_EQ(Run(m_dir.File("out.mp3")), MergeOutcome::Failed);
     EXPECT_EQ(LastMessage(), kFailed);
@@ -260,8 +245,8 @@ TEST_F(Mp3Merger, AFullDiskFailsAndKeepsTheReplacedFile) {
     if (!disk.Mounted()) {
         GTEST_SKIP() << "cannot mount a small file system here";
     }
-    List("a.mp3", Pattern(40000, 3));
-    List("b.mp3", Pattern(40000, 4));
+    List("a.mp3", Bytes(40000, 'a'));
+    List("b.mp3", Bytes(40000, 'b'));
     const std::string old = m_dir.File("disk/old.mp3");
     ASSERT_TRUE(WriteFileBytes(old, m_a));
     EXPECT_EQ(Run(old), MergeOutcome::Failed);
