@@ -6,6 +6,7 @@
 #include "engine/PathUtil.h"
 #include "engine/Version.h"
 #include "flv/CFlvReader.h"
+#include "merge/CMp3Merger.h"
 #include "swf/CSwfReader.h"
 #include "ui/ColumnTexts.h"
 #include "ui/FolderSearch.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr const char* kProgram = "kelvora-cli";
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: " << kProgram << " [--to mp3|wav] PATH...\n"
+    out << "Usage: " << kProgram << " [--to mp3|wav] [--merge FILE.mp3 [--yes]] PATH...\n"
         << "  or:  " << kProgram << " --info PATH...\n"
         << "Take the sound out of Flash media: every event sound and sound stream of a SWF\n"
         << "movie, and the audio track of an FLV video, become MP3 or WAV files next to them.\n"
@@ -25,6 +26,12 @@ void PrintUsage(std::ostream& out) {
         << "A PATH that is a folder stands for the SWF and FLV files in it and below it.\n"
         << "\n"
         << "  --to FORMAT  convert to mp3 (the default) or wav\n"
+        << "  --merge FILE.mp3\n"
+        << "               then join the MP3 files written, in order, into FILE.mp3 (the\n"
+        << "               merge window's checks: every file must exist, and files that differ\n"
+        << "               in sample rate, sample size or channels, or a FILE that exists, are\n"
+        << "               refused unless --yes is given)\n"
+        << "  --yes        answer yes where the merge would ask\n"
         << "  --info       print the header of each file instead of converting: file,\n"
         << "               version, frame size, length, frame rate, frame count and path,\n"
         << "               separated by tabs (an FLV video has a version only)\n"
@@ -82,7 +89,9 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
         << '\t' << t.channels << '\t' << t.path << '\n';
 }
 
-int RunConvert(const std::vector<std::string>& paths, bool toMp3, std::ostream& out) {
+// Converts each file as a batch does; the converted items are kept in `items`, in order.
+int RunConvert(const std::vector<std::string>& paths, bool toMp3, std::ostream& out,
+               std::vector<SourceItem>& items) {
     int status = kExitOk;
     CSwfReader swf;
     CFlvReader flv;
@@ -104,8 +113,38 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, std::ostream& 
         if (!converted) {
             status = kExitFailed;
         }
+        items.push_back(std::move(item));
     }
     return status;
+}
+
+// Joins the MP3 outputs of the batch, in order, as the merge window's "Add All MP3" and "Merge"
+// would: the same checks and messages. Where the window would ask, only `assumeYes` goes on.
+int RunMerge(const std::vector<SourceItem>& items, const std::string& target, bool assumeYes,
+             std::ostream& out, std::ostream& err) {
+    std::vector<OutputItem> entries;
+    for (const SourceItem& item : items) {
+        for (const OutputItem& output : item.outputs) {
+            if (output.isMp3 == 1) {
+                entries.push_back(output);
+            }
+        }
+    }
+    std::string message;
+    const MergeOutcome outcome =
+        RunMergeWithoutDialogs(entries, AbsolutePath(target), assumeYes, message);
+    if (outcome == MergeOutcome::Merged) {
+        out << message << '\n';
+        return kExitOk;
+    }
+    if (outcome == MergeOutcome::TooFewEntries) {
+        message = "there aren't two MP3 files to merge";
+    } else if (!assumeYes &&
+               (outcome == MergeOutcome::EncodingRefused || outcome == MergeOutcome::Cancelled)) {
+        message += "\n(use --yes to merge anyway)";
+    }
+    err << kProgram << ": " << message << '\n';
+    return kExitFailed;
 }
 
 // The files to work on: a folder stands for the SWF and FLV files found in it and below it, as
@@ -128,6 +167,8 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& given) {
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     bool info = false;
     bool toMp3 = true;
+    bool assumeYes = false;
+    std::string mergeTarget;
     std::vector<std::string> paths;
     bool optionsDone = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -144,6 +185,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return kExitOk;
         } else if (arg == "--info") {
             info = true;
+        } else if (arg == "--yes") {
+            assumeYes = true;
+        } else if (arg == "--merge" || arg.rfind("--merge=", 0) == 0) {
+            if (arg == "--merge") {
+                if (i + 1 >= args.size()) {
+                    return UsageError(err, "option '--merge' requires an argument");
+                }
+                mergeTarget = args[++i];
+            } else {
+                mergeTarget = arg.substr(8);
+            }
+            if (mergeTarget.empty()) {
+                return UsageError(err, "option '--merge' requires a file name");
+            }
         } else if (arg == "--to" || arg.rfind("--to=", 0) == 0) {
             std::string format;
             if (arg == "--to") {
@@ -168,8 +223,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (paths.empty()) {
         return UsageError(err, "missing file operand");
     }
+    if (info && !mergeTarget.empty()) {
+        return UsageError(err, "--merge converts; it cannot go with --info");
+    }
     const std::vector<std::string> files = ExpandPaths(paths);
-    return info ? RunInfo(files, out, err) : RunConvert(files, toMp3, out);
+    if (info) {
+        return RunInfo(files, out, err);
+    }
+    std::vector<SourceItem> items;
+    const int status = RunConvert(files, toMp3, out, items);
+    if (mergeTarget.empty()) {
+        return status;
+    }
+    const int merged = RunMerge(items, mergeTarget, assumeYes, out, err);
+    return status != kExitOk ? status : merged;
 }
 
 }  // namespace kelvora

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "engine/PathUtil.h"
 #include "support/AudioFixtures.h"
 #include "support/Bytes.h"
 #include "support/FlvBuilder.h"
@@ -57,6 +58,48 @@ TEST(CliConvert, ConvertsEachFileAndPrintsItsStatusAndOutputs) {
               "b.mp3\tMP3\t00:00\t16\t44.1 kHz\tStereo\t" +
                   dir.File("b.mp3") + "\n");
     EXPECT_EQ(ReadFileBytes(dir.File("b.mp3")), mp3);
+}
+
+TEST(CliConvert, MergeJoinsTheMp3OutputsWithTheMergeWindowsChecks) {
+    TempDir dir;
+    const Bytes a = Mp3Of(2304, 1, 22050), b = Mp3Of(4608, 1, 22050), c = Mp3Of(2304, 2, 44100);
+    const uint8_t mono22 = FlvAudioFlags(2, 2, true, false);
+    ASSERT_TRUE(WriteFileBytes(dir.File("a.flv"), FlvBuilder().Audio(mono22, a).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("b.flv"), FlvBuilder().Audio(mono22, b).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("c.flv"),
+                               FlvBuilder().Audio(FlvAudioFlags(2, 3, true, true), c).Build()));
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("all.mp3"), dir.File("a.flv"), dir.File("b.flv")},
+                         out, err),
+              kExitOk);
+    EXPECT_EQ(ReadFileBytes(dir.File("all.mp3")), Concat({a, b}));
+    EXPECT_NE(out.find("Successfully merge 2 MP3 files to 'all.mp3'."), std::string::npos);
+
+    // Differing encodings, and a target that exists, need --yes; an output is never a target.
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("mixed.mp3"), dir.File("a.flv"), dir.File("c.flv")},
+                         out, err),
+              kExitFailed);
+    EXPECT_NE(err.find("different encoding parameters"), std::string::npos);
+    EXPECT_FALSE(PathExists(dir.File("mixed.mp3")));
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("all.mp3"), dir.File("a.flv"), dir.File("b.flv")},
+                         out, err),
+              kExitFailed);
+    EXPECT_EQ(
+        RunCliArgs({"--yes", "--merge", dir.File("all.mp3"), dir.File("b.flv"), dir.File("c.flv")},
+                   out, err),
+        kExitOk);
+    EXPECT_EQ(ReadFileBytes(dir.File("all.mp3")), Concat({b, c}));
+    // d.flv's output will be d.mp3: as the target it would destroy an input while it is read.
+    ASSERT_TRUE(WriteFileBytes(dir.File("d.flv"), FlvBuilder().Audio(mono22, a).Build()));
+    EXPECT_EQ(
+        RunCliArgs({"--yes", "--merge", dir.File("d.mp3"), dir.File("d.flv"), dir.File("b.flv")},
+                   out, err),
+        kExitFailed);
+    EXPECT_NE(err.find("has existed in MP3 list"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(dir.File("d.mp3")), a);
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("one.mp3"), dir.File("a.flv")}, out, err),
+              kExitFailed);
+    EXPECT_EQ(RunCliArgs({"--info", "--merge", "x.mp3", dir.File("a.flv")}, out, err), kExitUsage);
 }
 
 TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {
