@@ -56,8 +56,7 @@ bool CMainDlg::AddSourceFile(const std::string& path) {
         return false;
     }
     auto item = std::make_unique<SourceItem>(kind, path);
-    AppendSourceRow(item.get(), texts);
-    m_items.push_back(std::move(item));
+    AppendSource(std::move(item), texts);
     return true;
 }
 
