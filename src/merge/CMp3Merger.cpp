@@ -1,15 +1,10 @@
 #include "merge/CMp3Merger.h"
 
-#include <errno.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "engine/File.h"
 #include "engine/PathUtil.h"
+#include "engine/ReplacingFile.h"
 #include "merge/CMergeList.h"
 #include "ui/ColumnTexts.h"
 
@@ -17,79 +12,10 @@ namespace kelvora {
 
 namespace {
 
-// Long enough to keep a temporary name within the file system's 255-byte limit.
-constexpr size_t kTempNameStem = 200;
-constexpr int kTempNameAttempts = 100;
-
-// The file a target name stands for: a link to a file is followed, so that replacing the file
-// keeps the link.
-std::string ResolvedTarget(const std::string& target) {
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        std::error_code ec;
-        const std::filesystem::path real = std::filesystem::canonical(target, ec);
-        if (!ec) {
-            return real.string();
-        }
-    }
-    return AbsolutePath(target);
-}
-
-// A new, empty file beside `target`, with a name no other file has.
-bool CreateTempBeside(const std::string& target, CFile& file, std::string& tempPath) {
-    const auto slash = target.rfind(kPathSeparator);
-    const std::string folder = target.substr(0, slash + 1);
-    const std::string stem = target.substr(slash + 1, kTempNameStem);
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = folder + "." + stem + "." + std::to_string(::getpid()) + "-" +
-                   std::to_string(attempt) + ".part";
-        if (file.CreateNew(tempPath)) {
-            return true;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-    }
-    tempPath.clear();
-    return false;
-}
-
-// Deletes the temporary file unless the join was committed.
-class TempFileGuard {
-  public:
-    explicit TempFileGuard(const std::string& path) : m_path(path) {}
-    ~TempFileGuard() {
-        if (!m_path.empty()) {
-            RemoveFile(m_path);
-        }
-    }
-    void Commit() { m_path.clear(); }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-  private:
-    std::string m_path;
-};
-
-// Appends one whole file. Any read error fails: a result with part of a file missing would be
-// reported as a success.
+// Appends one whole file; any read error fails the join.
 bool AppendFile(const std::string& path, CFile& out, uint8_t* buffer) {
     CFile in;
-    if (!in.OpenRead(path)) {
-        return false;
-    }
-    for (;;) {
-        const int64_t n = in.Read(buffer, CMp3Merger::kCopyBufferSize);
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        if (!out.Write(buffer, static_cast<size_t>(n))) {
-            return false;
-        }
-    }
+    return in.OpenRead(path) && CopyToEnd(in, out, buffer, CMp3Merger::kCopyBufferSize);
 }
 
 class BusyScope {
@@ -267,42 +193,17 @@ MergeOutcome CMp3Merger::Run(IMergePrompts& prompts) const {
 }
 
 bool CMp3Merger::Join(const std::string& target) const {
-    if (target.empty()) {
+    CReplacingFile out;
+    if (!out.Open(target)) {
         return false;
     }
-    const std::string file = ResolvedTarget(target);
-    struct stat old {};
-    const bool replacing = ::stat(file.c_str(), &old) == 0;
-    if (replacing && !S_ISREG(old.st_mode)) {
-        return false;  // a folder, a device, a pipe: not a file to replace
-    }
-
-    CFile out;
-    std::string tempPath;
-    if (!CreateTempBeside(file, out, tempPath)) {
-        return false;
-    }
-    TempFileGuard guard(tempPath);
-
     const auto buffer = std::make_unique<uint8_t[]>(kCopyBufferSize);
     for (const OutputItem* entry : m_entries) {
-        if (!AppendFile(entry->path, out, buffer.get())) {
+        if (!AppendFile(entry->path, out.File(), buffer.get())) {
             return false;
         }
     }
-    // On the disk before the rename, so a crash cannot leave an empty file in the target's
-    // place; file systems without fsync report EINVAL.
-    if (!out.Flush() || (::fsync(out.Fd()) != 0 && errno != EINVAL)) {
-        return false;
-    }
-    if (replacing) {
-        ::fchmod(out.Fd(), old.st_mode & 0777);  // the replaced file's permissions
-    }
-    if (!out.Close() || ::rename(tempPath.c_str(), file.c_str()) != 0) {
-        return false;
-    }
-    guard.Commit();
-    return true;
+    return out.Commit();
 }
 
 MergeOutcome RunMergeWithoutDialogs(const std::vector<OutputItem>& entries,

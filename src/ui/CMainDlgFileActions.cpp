@@ -1,14 +1,10 @@
 // The actions on one listed file: play it, show it in the file manager, delete outputs, save a
 // copy of an output under another name.
-#include <errno.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <vector>
 
 #include "engine/File.h"
 #include "engine/PathUtil.h"
+#include "engine/ReplacingFile.h"
 #include "ui/CMainDlg.h"
 #include "ui/ShellHelpers.h"
 
@@ -19,77 +15,14 @@ namespace {
 constexpr int32_t kSourcePathColumn = 8;
 constexpr int32_t kOutputPathColumn = 7;
 
-// The file a save replaces: a symbolic link at the chosen name is kept and the file it leads to
-// is replaced, as writing through the link would.
-std::string ReplacedFile(const std::string& target) {
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        return target;
-    }
-    std::error_code ec;
-    const std::filesystem::path real = std::filesystem::weakly_canonical(target, ec);
-    return ec ? target : real.string();
-}
-
-// Creates a temporary file beside `target`, free of any other file's name.
-bool CreateTemporaryBeside(const std::string& target, CFile& file, std::string& tempPath) {
-    const auto slash = target.rfind(kPathSeparator);
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string stem = "." + FileNamePart(target) + ".kelvora-" + std::to_string(::getpid());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = folder + stem + "-" + std::to_string(attempt);
-        if (file.CreateNew(tempPath)) {
-            return true;
-        }
-        if (errno != EEXIST) {
-            return false;
-        }
-    }
-    return false;
-}
-
-bool CopyThrough(CFile& in, CFile& out) {
-    std::vector<uint8_t> buffer(256 * 1024);
-    for (;;) {
-        const int64_t n = in.Read(buffer.data(), buffer.size());
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        if (!out.Write(buffer.data(), static_cast<size_t>(n))) {
-            return false;
-        }
-    }
-}
-
-// Copies `from` over `to`. The copy is written whole to a temporary file in the target's folder
-// and only then renamed over the target, so a read error or a full disk leaves the old target as
-// it was and no partial file behind.
+// Copies `from` over `to`: written whole beside the target first, so a read error or a full
+// disk leaves the old target as it was and no partial file behind.
 bool CopyReplacing(const std::string& from, const std::string& to) {
     CFile in;
-    if (!in.OpenRead(from)) {
-        return false;
-    }
-    const std::string target = ReplacedFile(to);
-    CFile out;
-    std::string temp;
-    if (!CreateTemporaryBeside(target, out, temp)) {
-        return false;
-    }
-    bool ok = CopyThrough(in, out);
-    struct stat old {};
-    if (ok && ::stat(target.c_str(), &old) == 0) {
-        ok = ::fchmod(out.Fd(), old.st_mode & 07777) == 0;  // a replaced file keeps its mode
-    }
-    ok = ok && out.Flush() && ::fsync(out.Fd()) == 0;
-    ok = out.Close() && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        RemoveFile(temp);
-    }
-    return ok;
+    CReplacingFile out;
+    std::vector<uint8_t> buffer(256 * 1024);
+    return in.OpenRead(from) && out.Open(to) &&
+           CopyToEnd(in, out.File(), buffer.data(), buffer.size()) && out.Commit();
 }
 
 }  // namespace
