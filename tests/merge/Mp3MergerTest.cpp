@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include "engine/File.h"
 #include "support/Bytes.h"
 #include "support/FakeShell.h"
+#include "support/Faults.h"
 
 namespace kelvora {
 namespace {
@@ -220,25 +220,6 @@ TEST_F(Mp3Merger, AReadErrorInsideAFileFailsTheJoin) {
     EXPECT_EQ(LastMessage(), kFailed);
     EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"a.mp3", "b.mp3"}));
 }
-
-// A 64 KiB file system, for as long as the object lives.
-class SmallDisk {
-  public:
-    explicit SmallDisk(const std::string& folder) : m_folder(folder) {
-        std::filesystem::create_directory(folder);
-        m_mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted) {
-            ::umount2(m_folder.c_str(), MNT_DETACH);
-        }
-    }
-    bool Mounted() const { return m_mounted; }
-
-  private:
-    std::string m_folder;
-    bool m_mounted = false;
-};
 
 TEST_F(Mp3Merger, AFullDiskFailsAndKeepsTheReplacedFile) {
     SmallDisk disk(m_dir.File("disk"));
