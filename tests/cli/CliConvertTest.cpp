@@ -102,6 +102,46 @@ TEST(CliConvert, MergeJoinsTheMp3OutputsWithTheMergeWindowsChecks) {
     EXPECT_EQ(RunCliArgs({"--info", "--merge", "x.mp3", dir.File("a.flv")}, out, err), kExitUsage);
 }
 
+TEST(CliConvert, ParallelJobsPrintAndNameExactlyAsOneJobDoes) {
+    // The same batch in two folders: one file at a time, and four at a time.
+    std::string outputs[2];
+    std::vector<std::string> names[2];
+    const unsigned jobs[2] = {1, 4};
+    for (int run = 0; run < 2; ++run) {
+        TempDir dir;
+        std::vector<std::string> args = {"-j", std::to_string(jobs[run]), "--to", "mp3"};
+        for (int i = 0; i < 6; ++i) {
+            const std::string name = "m" + std::to_string(i);
+            SwfMovie movie;
+            movie.tags = Concat({DefineSound(1, 3, 1, true, false, 3000 + 500 * i,
+                                             Pcm16(Tone(3000 + 500 * i, 1, 11025))),
+                                 DefineSound(2, 2, 2, true, false, 2304, Mp3Of(2304, 1, 22050)),
+                                 SwfEndTag()});
+            ASSERT_TRUE(WriteFileBytes(dir.File(name + ".swf"), BuildSwf(movie)));
+            ASSERT_TRUE(
+                WriteFileBytes(dir.File(name + ".flv"),
+                               FlvBuilder()
+                                   .Audio(FlvAudioFlags(0, 1, false, false), Bytes(1000 + i, 0x80))
+                                   .Build()));
+            args.push_back(dir.File(name + ".swf"));
+            args.push_back(dir.File(name + ".flv"));
+        }
+        std::string err;
+        EXPECT_EQ(RunCliArgs(args, outputs[run], err), kExitOk);
+        // Paths differ by folder only; compare the texts with the folder taken out.
+        for (size_t at; (at = outputs[run].find(dir.path())) != std::string::npos;) {
+            outputs[run].replace(at, dir.path().size(), "DIR");
+        }
+        names[run] = dir.List();
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(names[0], names[1]);
+    EXPECT_EQ(names[0].size(), 6u * 2 + 6u * 2 + 6u);  // sources, two sounds per movie, one track
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"-j", "0", "x.swf"}, out, err), kExitUsage);
+    EXPECT_EQ(RunCliArgs({"--jobs=x", "x.swf"}, out, err), kExitUsage);
+}
+
 TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {
     TempDir dir;
     std::filesystem::create_directories(dir.File("media/sub"));
