@@ -11,7 +11,10 @@
 
 namespace kelvora {
 
-AboutDialog::AboutDialog(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(shell) {
+AboutDialog::AboutDialog(Shell& shell, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_shell(shell) {
     setWindowTitle(QStringLiteral("About Kelvora"));
     setFont(DialogFont());
     setFixedSize(DluX(279), DluY(127));
@@ -57,7 +60,7 @@ AboutDialog::AboutDialog(Shell& shell, QWidget* parent) : QDialog(parent), m_she
         {kSupportLink, "Feedback and Support", SupportMailUrl(), 112},
     };
     for (const auto& spec : links) {
-        LinkLabel* link = MakeLink(QString::fromLatin1(spec.text), this);
+        LinkLabel* link = MakeLink(QString::fromLatin1(spec.text), false, this);
         link->setGeometry(DluRect(35, spec.y, 150, 8));
         link->adjustSize();
         link->setToolTip(QString::fromStdString(spec.target));

@@ -6,11 +6,11 @@
 
 namespace kelvora {
 
-LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+LinkLabel::LinkLabel(const QString& text, bool bold, QWidget* parent) : QLabel(text, parent) {
     setCursor(Qt::PointingHandCursor);
     QFont f = font();
     f.setUnderline(true);
-    f.setBold(true);
+    f.setBold(bold);
     setFont(f);
     SetHot(false);
 }
@@ -75,8 +75,8 @@ QAbstractButton* MakeCaptionButton(CaptionButton kind, QWidget* parent) {
     return button;
 }
 
-LinkLabel* MakeLink(const QString& text, QWidget* parent) {
-    return new LinkLabel(text, parent);
+LinkLabel* MakeLink(const QString& text, bool bold, QWidget* parent) {
+    return new LinkLabel(text, bold, parent);
 }
 
 QMenu* MakePopupMenu(const std::vector<MenuEntry>& entries, QWidget* parent) {

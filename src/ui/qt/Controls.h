@@ -23,7 +23,7 @@ class LinkLabel : public QLabel {
     Q_OBJECT
 
   public:
-    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
+    LinkLabel(const QString& text, bool bold, QWidget* parent = nullptr);
 
   signals:
     void clicked();
@@ -52,7 +52,8 @@ class TooltipDelayStyle : public QProxyStyle {
 
 QAbstractButton* MakeCommandButton(const QString& text, QWidget* parent);
 QAbstractButton* MakeCaptionButton(CaptionButton kind, QWidget* parent);
-LinkLabel* MakeLink(const QString& text, QWidget* parent);
+// The main window's home-page link (bold) and the About box's links (in the window's font).
+LinkLabel* MakeLink(const QString& text, bool bold, QWidget* parent);
 
 // A popup menu of the entries in order, separators included, each enabled as the entry says;
 // an item's data is its command number.

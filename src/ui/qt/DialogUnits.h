@@ -18,12 +18,14 @@ inline QRect DluRect(double x, double y, double w, double h) {
     return QRect(DluX(x), DluY(y), DluX(w), DluY(h));
 }
 
-// The font the layouts are measured for: the desktop's sans-serif face at the 11-pixel height
-// of an 8-point font on a 96 dpi screen.
+// The font the layouts are measured for: Tahoma at the 11-pixel height of an 8-point font on a
+// 96 dpi screen, else a face of about its width (the usual desktop face is wider and would not
+// fit the captions in their controls), else the desktop's own.
 inline QFont DialogFont() {
     QFont font;
-    font.setFamilies(
-        {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Arial")});
     font.setPixelSize(11);
     return font;
 }

@@ -108,7 +108,7 @@ void MainWindow::CreateControls() {
     if (address.endsWith(QLatin1Char('/'))) {
         address.chop(1);
     }
-    LinkLabel* link = MakeLink(address, this);
+    LinkLabel* link = MakeLink(address, true, this);
     Place(link, kCmdHomepage, QRect(14, 497, 113, 20), "Visit Kelvora Homepage");
     connect(link, &LinkLabel::clicked, this, [this] { RunButton(kCmdHomepage); });
 

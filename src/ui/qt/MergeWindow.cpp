@@ -7,7 +7,11 @@
 
 namespace kelvora {
 
-MergeWindow::MergeWindow(CMergeDlg& dlg, QWidget* parent) : QDialog(parent), m_dlg(dlg) {
+// A modal frame with a caption and the close box only.
+MergeWindow::MergeWindow(CMergeDlg& dlg, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_dlg(dlg) {
     setWindowTitle(QStringLiteral("Merge MP3"));
     setFont(DialogFont());
     setFixedSize(DluX(389), DluY(274));

@@ -3,13 +3,31 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelection>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace kelvora {
 
+namespace {
+
+// Whole rows are selected, so no single cell shows the keyboard focus.
+class RowDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem plain(option);
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+    }
+};
+
+}  // namespace
+
 SortListView::SortListView(SortListCtrl& list, int32_t id, QWidget* parent)
     : QTableView(parent), m_model(list, this), m_id(id) {
     setModel(&m_model);
+    setItemDelegate(new RowDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(list.MultipleSelection() ? QAbstractItemView::ExtendedSelection
                                               : QAbstractItemView::SingleSelection);
@@ -22,7 +40,7 @@ SortListView::SortListView(SortListCtrl& list, int32_t id, QWidget* parent)
     setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setStretchLastSection(false);
