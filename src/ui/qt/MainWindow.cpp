@@ -254,6 +254,11 @@ void MainWindow::AddPaths(const std::vector<std::string>& paths) {
         return;
     }
     QTimer::singleShot(0, this, [this, paths] {
+        // An action that began meanwhile owns the lists until it ends: the paths wait for it.
+        if (!isEnabled()) {
+            QTimer::singleShot(100, this, [this, paths] { AddPaths(paths); });
+            return;
+        }
         m_dlg.FilesDropped(paths);
         AfterCommand();
     });
