@@ -162,8 +162,7 @@ TEST_F(IconMenuTest, LabelsArePaddedSoAcceleratorsLineUpAtTheRight) {
     }
     EXPECT_TRUE(add->text().endsWith("\tCtrl+O"));
     EXPECT_EQ(folder->text(), "Add a whole &Folder...");
-    menu.Synchronise();  // padding again changes nothing
-    EXPECT_EQ(metrics.horizontalAdvance(add->text().section(u'\t', 0, 0)) >= widest, true);
+    // Padding again changes nothing.
     const QString padded = add->text();
     menu.Synchronise();
     EXPECT_EQ(add->text(), padded);
