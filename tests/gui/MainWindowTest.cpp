@@ -220,6 +220,10 @@ TEST_F(MainWindowTest, PopupsAreEnabledByTheRulesAndRunTheChosenItem) {
     EXPECT_EQ(Cell(Sources(), 0, 1), "a.swf");
 
     ClickRow(Sources(), 0);
+    // The window's shortcuts act only in the active window: the closed popup hands activation
+    // back asynchronously.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     Outputs().setFocus();
     QTest::keyClick(&Outputs(), Qt::Key_Delete);
     EXPECT_EQ(Sources().model()->rowCount(), 0);
