@@ -72,6 +72,7 @@ SourceItem* CMainDlg::AppendSource(std::unique_ptr<SourceItem> item, const Sourc
     }
     SourceItem* added = item.get();
     m_items.push_back(std::move(item));
+    m_index.Add(added);
     AppendSourceRow(added, info);
     return added;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Records.h"
+#include "engine/SourceIndex.h"
 #include "ui/ColumnTexts.h"
 #include "ui/CommandIds.h"
 #include "ui/Shell.h"
@@ -119,6 +120,7 @@ class CMainDlg {
     SortListCtrl m_sourceList{false};
     SortListCtrl m_outputList{true};
     SourceList m_items;
+    CSourceIndex m_index;  // finds an item by its file, for the duplicate check
     SourceItem* m_current = nullptr;
     std::string m_lastFolder;
     int32_t m_focusedList = kSourceListId;

@@ -32,7 +32,7 @@ bool IsSymbolicLink(const std::string& path) {
 }  // namespace
 
 bool CMainDlg::AddSourceFile(const std::string& path) {
-    if (FindSourceByPath(m_items, path)) {
+    if (m_index.Find(path)) {
         return true;
     }
     SourceInfoTexts texts;
