@@ -39,6 +39,7 @@ convert "$tmp/background.png" -background '#1b2632' -alpha remove -alpha off \
     "${png_options[@]}" "PNG24:$images/background.png"
 render "$art/button-normal.svg" "$images/button-normal.png"
 render "$art/button-hot.svg" "$images/button-hot.png"
+render "$art/button-pressed.svg" "$images/button-pressed.png"
 for caption in help minimize close; do
     render "$art/$caption.svg" "$images/$caption.png"
     render "$art/$caption-hot.svg" "$images/$caption-hot.png"

@@ -40,6 +40,7 @@ MainWindowSkin LoadMainWindowSkin() {
     skin.background = QImage(kBackgroundImagePath);
     skin.buttonNormal = QPixmap(kButtonNormalImagePath);
     skin.buttonHot = QPixmap(kButtonHotImagePath);
+    skin.buttonPressed = QPixmap(kButtonPressedImagePath);
     skin.help = QIcon(kHelpIconPath);
     skin.minimize = QIcon(kMinimizeIconPath);
     skin.close = QIcon(kCloseIconPath);
@@ -68,6 +69,7 @@ void ApplyMainWindowSkin(const MainWindowSkin& skin, const MainWindowButtons& bu
         button->SetFont(skin.buttonFont, false);
         button->SetTextColors(text, text, false);
         button->SetBitmaps(skin.buttonNormal, skin.buttonHot, false, false);
+        button->SetPressedBitmap(skin.buttonPressed, false);
         button->SetBackgroundImage(skin.background);
     }
     const struct {

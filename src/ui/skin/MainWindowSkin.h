@@ -34,7 +34,7 @@ inline constexpr QRect kOutputList(138, 291, 480, 226);
 // window works without it.
 struct MainWindowSkin {
     QImage background;  // 627 x 525, drawn at (0, 0) at its full size
-    QPixmap buttonNormal, buttonHot;
+    QPixmap buttonNormal, buttonHot, buttonPressed;
     QIcon help, minimize, close;
     QIcon helpHot, minimizeHot, closeHot;  // the caption buttons under the mouse
     QCursor buttonCursor;

@@ -8,6 +8,7 @@ namespace kelvora {
 inline const QString kBackgroundImagePath = QStringLiteral(":/images/background.png");
 inline const QString kButtonNormalImagePath = QStringLiteral(":/images/button-normal.png");
 inline const QString kButtonHotImagePath = QStringLiteral(":/images/button-hot.png");
+inline const QString kButtonPressedImagePath = QStringLiteral(":/images/button-pressed.png");
 inline const QString kHelpIconPath = QStringLiteral(":/images/help.png");
 inline const QString kMinimizeIconPath = QStringLiteral(":/images/minimize.png");
 inline const QString kCloseIconPath = QStringLiteral(":/images/close.png");
