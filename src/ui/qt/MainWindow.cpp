@@ -82,6 +82,9 @@ void MainWindow::CreateControls() {
     m_outputView = new SortListView(m_dlg.OutputListCtrl(), kOutputListId, this);
     Place(m_sourceView, kSourceListId, QRect(138, 57, 480, 226), nullptr);
     Place(m_outputView, kOutputListId, QRect(138, 291, 480, 226), nullptr);
+    // The skin's wells frame the lists.
+    m_sourceView->setFrameShape(QFrame::NoFrame);
+    m_outputView->setFrameShape(QFrame::NoFrame);
 
     struct ButtonSpec {
         int32_t id;
