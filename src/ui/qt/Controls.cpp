@@ -15,7 +15,9 @@ int TooltipDelayStyle::styleHint(StyleHint hint, const QStyleOption* option, con
 }
 
 CSkinButton* MakeCommandButton(const QString& text, QWidget* parent) {
-    return new CSkinButton(text, parent);
+    auto* button = new CSkinButton(text, parent);
+    button->SetFocusRect(true, false);  // the buttons are in the tab order
+    return button;
 }
 
 CSkinButton* MakeCaptionButton(QWidget* parent) {

@@ -210,7 +210,8 @@ void CSkinButton::paintEvent(QPaintEvent*) {
             Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip | Qt::TextShowMnemonic, text());
     }
 
-    if (m_focusRect && hasFocus()) {
+    // As the desktop shows focus cues: once the keyboard has moved the focus, not after a click.
+    if (m_focusRect && hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
         focus.rect = rect().adjusted(3, 3, -3, -3);

@@ -41,6 +41,7 @@ class CSkinButton : public QAbstractButton {
     void SetBackgroundImage(const QImage& image, bool redraw = true);
     // Used when the button is not transparent.
     void SetBackgroundColors(const QColor& normal, const QColor& hot, bool redraw = true);
+    // Drawn while the button has a focus that the keyboard gave it.
     void SetFocusRect(bool draw, bool redraw = true);
     void SetCursor(const QCursor& cursor);
 
