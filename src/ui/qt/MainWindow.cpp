@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFrame>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -11,7 +12,6 @@
 #include <QUrl>
 #include <memory>
 
-#include "ui/ShellHelpers.h"
 #include "ui/qt/Controls.h"
 #include "ui/qt/DialogUnits.h"
 #include "ui/qt/SortListView.h"
