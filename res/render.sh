@@ -39,9 +39,11 @@ convert "$tmp/background.png" -background '#1b2632' -alpha remove -alpha off \
     "${png_options[@]}" "PNG24:$images/background.png"
 render "$art/button-normal.svg" "$images/button-normal.png"
 render "$art/button-hot.svg" "$images/button-hot.png"
-render "$art/help.svg" "$images/help.png"
-render "$art/minimize.svg" "$images/minimize.png"
-render "$art/close.svg" "$images/close.png"
+render "$art/button-pressed.svg" "$images/button-pressed.png"
+for caption in help minimize close; do
+    render "$art/$caption.svg" "$images/$caption.png"
+    render "$art/$caption-hot.svg" "$images/$caption-hot.png"
+done
 render "$art/button-cursor.svg" "$images/button-cursor.png"
 
 # The menu icon strip: 15 images of 16 x 15 on the mask grey (192, 192, 192). Masks are

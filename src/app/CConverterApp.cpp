@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QIcon>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/QtShell.h"
 #include "ui/qt/Resources.h"
+#include "ui/skin/MainWindowSkin.h"
 
 namespace kelvora {
 
@@ -23,8 +23,10 @@ int CConverterApp::Run(int argc, char** argv) {
     // The program ends with its main window, whatever other window is still open.
     QApplication::setQuitOnLastWindowClosed(false);
     InitResources();
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("kelvora"), QIcon(QStringLiteral(":/icons/kelvora.png"))));
+    QApplication::setWindowIcon(ProgramIcon());
+    // The skin is light: its dialogs and message boxes keep to the same colours on a dark
+    // desktop.
+    QApplication::setPalette(SkinPalette());
 
     std::vector<std::string> paths;
     const QStringList arguments = QApplication::arguments();

@@ -15,6 +15,8 @@
 #include "ui/qt/Controls.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/SortListView.h"
+#include "ui/skin/CIconMenu.h"
+#include "ui/skin/MainWindowSkin.h"
 
 namespace kelvora {
 namespace {
@@ -78,6 +80,22 @@ struct MainWindowTest : ::testing::Test {
             }
         }
         return ids;
+    }
+    // An open popup is drawn by the skin: the icon of each command that has one, in the
+    // skin's light colours.
+    static void ExpectSkinnedPopup(QMenu& menu) {
+        ASSERT_NE(dynamic_cast<CIconMenu*>(&menu), nullptr);
+        int withIcons = 0;
+        for (const QAction* action : menu.actions()) {
+            const int32_t id = CIconMenu::CommandIdOf(action);
+            if (id != 0 && std::count(kMenuIconOrder.begin(), kMenuIconOrder.end(), id) == 1) {
+                EXPECT_NE(CIconStore::Shared().Find(id), nullptr) << id;
+                ++withIcons;
+            }
+        }
+        EXPECT_GT(withIcons, 0);
+        EXPECT_GT(menu.palette().color(QPalette::Base).lightness(), 200);
+        EXPECT_LT(menu.palette().color(QPalette::Text).lightness(), 100);
     }
     void OpenPopupFromKeyboard(SortListView& view) {
         QContextMenuEvent event(QContextMenuEvent::Keyboard, view.rect().center(),
@@ -170,6 +188,7 @@ TEST_F(MainWindowTest, ClicksKeysAndMenusReachTheCoreAsCommands) {
     QPoint menuAt;
     WhenPopupOpens([&](QMenu& menu) {
         menuAt = menu.pos();
+        ExpectSkinnedPopup(menu);
         Choose(menu, kCmdAbout);
     });
     ClickButton(kCmdHelpButton);
@@ -183,11 +202,22 @@ TEST_F(MainWindowTest, ClicksKeysAndMenusReachTheCoreAsCommands) {
 }
 
 TEST_F(MainWindowTest, PopupsAreEnabledByTheRulesAndRunTheChosenItem) {
+    // On a dark desktop too; the icons come with the popup.
+    struct DarkDesktop {
+        QPalette before = QApplication::palette();
+        DarkDesktop() {
+            QApplication::setPalette(QPalette(QColor(50, 50, 50), QColor(30, 30, 30)));
+        }
+        ~DarkDesktop() { QApplication::setPalette(before); }
+    } dark;
+    CIconStore::Shared().Clear();
+
     std::vector<int32_t> enabled;
     QPoint menuAt;
     WhenPopupOpens([&](QMenu& menu) {
         enabled = EnabledItems(menu);
         menuAt = menu.pos();
+        ExpectSkinnedPopup(menu);
         Choose(menu, kCmdAddFolder);
     });
     OpenPopupFromKeyboard(Sources());
@@ -228,6 +258,34 @@ TEST_F(MainWindowTest, PopupsAreEnabledByTheRulesAndRunTheChosenItem) {
     QTest::keyClick(&Outputs(), Qt::Key_Delete);
     EXPECT_EQ(Sources().model()->rowCount(), 0);
     EXPECT_EQ(dlg.Items().size(), 0u);
+}
+
+TEST_F(MainWindowTest, TheWindowIsItsSkinWithTheButtonsBlendingIn) {
+    const MainWindowSkin skin = LoadMainWindowSkin();
+    const QImage shown = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), skin.background.size());
+    // The image at its full size, where no control covers it.
+    for (const QPoint at : {QPoint(300, 20), QPoint(60, 400), QPoint(626, 524)}) {
+        EXPECT_EQ(shown.pixel(at), skin.background.pixel(at)) << at.x() << "," << at.y();
+    }
+    for (int32_t id :
+         {kCmdAddFiles, kCmdAddFolder, kCmdRemoveAll, kCmdConvertAllToMp3, kCmdConvertAllToWav,
+          kCmdMergeMp3, kCmdHelpButton, kCmdMinimize, kCmdClose, kCmdHomepage}) {
+        const auto* button = dynamic_cast<const CSkinButton*>(window.Control(id));
+        ASSERT_NE(button, nullptr) << id;
+        // Outside its drawn shape a button shows the skin behind it; inside, its own image.
+        const QPoint corner = button->pos();
+        EXPECT_EQ(shown.pixel(corner), skin.background.pixel(corner)) << id;
+        const QPoint centre = button->geometry().center();
+        if (id == kCmdHelpButton || id == kCmdMinimize || id == kCmdClose) {
+            EXPECT_NE(shown.pixel(centre), skin.background.pixel(centre)) << id;
+        }
+    }
+    EXPECT_EQ(window.Control(kCmdAddFiles)->cursor().shape(), Qt::BitmapCursor);
+    const auto* link = static_cast<const CSkinButton*>(window.Control(kCmdHomepage));
+    EXPECT_LE(link->fontMetrics().horizontalAdvance(link->text()), link->width());
+    EXPECT_FALSE(window.windowIcon().pixmap(16, 16).isNull());
+    EXPECT_FALSE(window.windowIcon().pixmap(48, 48).isNull());
 }
 
 TEST_F(MainWindowTest, ADroppedFolderAddsTheFilesFoundInIt) {

@@ -76,7 +76,14 @@ TEST_F(SkinButtonTest, FlatUntilHotRaisedWhenHotSunkenAndMovedWhilePressed) {
     EXPECT_EQ(At(pressed, 5, 5), kBlue);
     EXPECT_EQ(At(pressed, 6, 6), kSkin);
 
+    // A pressed bitmap shows only while pressed.
+    const QColor deep(0, 128, 128);
+    button.SetPressedBitmap(Square(deep));
+    EXPECT_EQ(At(Paint(button), 2, 2), deep);
     button.setDown(false);
+    EXPECT_EQ(At(Paint(button), 1, 1), kBlue);
+    button.SetPressedBitmap(QPixmap());
+
     Leave(button);
     EXPECT_EQ(At(Paint(button), 0, 0), kSkin);
 
@@ -126,6 +133,7 @@ TEST(MainWindowSkinTest, SetUpGivesEachButtonItsSkin) {
     ASSERT_EQ(skin.background.size(), main_window_layout::kWindowSize);
     EXPECT_EQ(skin.buttonNormal.size(), QSize(109, 27));
     EXPECT_EQ(skin.buttonHot.size(), QSize(109, 27));
+    EXPECT_EQ(skin.buttonPressed.size(), QSize(109, 27));
     EXPECT_FALSE(skin.buttonCursor.pixmap().isNull());
     EXPECT_EQ(skin.buttonFont.pixelSize(), 11);
     EXPECT_EQ(skin.buttonFont.weight(), QFont::Bold);

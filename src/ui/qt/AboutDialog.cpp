@@ -1,6 +1,6 @@
 #include "ui/qt/AboutDialog.h"
 
-#include <QApplication>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
@@ -8,6 +8,7 @@
 #include "ui/ShellHelpers.h"
 #include "ui/qt/Controls.h"
 #include "ui/qt/DialogUnits.h"
+#include "ui/skin/MainWindowSkin.h"
 
 namespace kelvora {
 
@@ -21,14 +22,16 @@ AboutDialog::AboutDialog(Shell& shell, QWidget* parent)
 
     auto* icon = new QLabel(this);
     icon->setGeometry(DluX(7), DluY(7), 32, 32);
-    const QIcon windowIcon = parent ? parent->windowIcon() : QApplication::windowIcon();
-    icon->setPixmap(windowIcon.pixmap(32, 32));
+    icon->setPixmap(ProgramIcon().pixmap(32, 32));
 
     auto* version =
         new QLabel(QStringLiteral("Kelvora v%1 build %2")
                        .arg(QString::fromLatin1(kVersionNumber), QString::fromLatin1(kBuildNumber)),
                    this);
     version->setGeometry(DluRect(35, 8, 160, 8));
+    QFont title = version->font();
+    title.setBold(true);
+    version->setFont(title);
     auto* notice1 = new QLabel(QStringLiteral("Takes the sound out of Flash media."), this);
     notice1->setGeometry(DluRect(35, 24, 160, 8));
     auto* notice2 = new QLabel(QStringLiteral("Copyright (C) Dastrel."), this);
@@ -50,6 +53,12 @@ AboutDialog::AboutDialog(Shell& shell, QWidget* parent)
             [this] { OpenFromButton(TellAFriendUrl()); });
     m_controls[kTellAFriend] = friendButton;
 
+    // The links sit apart at the foot of the box, under a rule.
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(DluRect(35, 91, 237, 2));
+
     const struct {
         int32_t id;
         const char* text;
@@ -60,13 +69,8 @@ AboutDialog::AboutDialog(Shell& shell, QWidget* parent)
         {kSupportLink, "Feedback and Support", SupportMailUrl(), 112},
     };
     for (const auto& spec : links) {
-        LinkLabel* link = MakeLink(QString::fromLatin1(spec.text), false, this);
-        link->setGeometry(DluRect(35, spec.y, 150, 8));
-        link->adjustSize();
-        link->setToolTip(QString::fromStdString(spec.target));
-        const std::string target = spec.target;
-        connect(link, &LinkLabel::clicked, this, [this, target] { OpenFromLink(target); });
-        m_controls[spec.id] = link;
+        m_controls[spec.id] = MakeLink(shell, QString::fromLatin1(spec.text), spec.target,
+                                       DluRect(35, spec.y, 150, 8), this);
     }
 }
 
@@ -78,14 +82,6 @@ QWidget* AboutDialog::Control(int32_t id) const {
 void AboutDialog::OpenFromButton(const std::string& target) {
     WaitCursor wait(m_shell);
     OpenDocument(m_shell, target);
-}
-
-void AboutDialog::OpenFromLink(const std::string& target) {
-    const int32_t result = OpenDocument(m_shell, target);
-    if (result <= 32) {
-        m_shell.Beep();
-        m_shell.MessageBox(LinkFailureReport(result), MessageIcon::Warning, MessageButtons::Ok);
-    }
 }
 
 }  // namespace kelvora

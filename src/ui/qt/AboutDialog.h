@@ -25,8 +25,6 @@ class AboutDialog : public QDialog {
   private:
     // A button opens its link under the wait cursor and ignores the result.
     void OpenFromButton(const std::string& target);
-    // A link reports a failure: a beep and what the desktop said.
-    void OpenFromLink(const std::string& target);
 
     Shell& m_shell;
     std::map<int32_t, QWidget*> m_controls;

@@ -1,43 +1,22 @@
 #pragma once
 
-// The program's own controls, each made in one place so that the painted look can replace them
-// without touching the windows that use them: the main window's command buttons, caption
-// buttons and links, its popup menus, its background, and the tooltip delay.
+// The program's own controls, each made in one place: the main window's skinned command
+// buttons, caption buttons and home-page link, the About box's links, the popup menus and the
+// tooltip delay.
 
-#include <QAbstractButton>
-#include <QLabel>
-#include <QMenu>
 #include <QProxyStyle>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "ui/CMainDlg.h"
-
-class QPainter;
+#include "ui/skin/CIconMenu.h"
+#include "ui/skin/CLinkStatic.h"
+#include "ui/skin/CSkinButton.h"
 
 namespace kelvora {
 
-enum class CaptionButton { Help, Minimize, Close };
-
-// A link: its text underlined, a hand pointer, clicked by the left button.
-class LinkLabel : public QLabel {
-    Q_OBJECT
-
-  public:
-    LinkLabel(const QString& text, bool bold, QWidget* parent = nullptr);
-
-  signals:
-    void clicked();
-
-  protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
-  private:
-    void SetHot(bool hot);
-    bool m_pressed = false;
-};
+class Shell;
 
 // Shows tooltips 300 milliseconds after the pointer stops over a control.
 class TooltipDelayStyle : public QProxyStyle {
@@ -50,16 +29,22 @@ class TooltipDelayStyle : public QProxyStyle {
                   QStyleHintReturn* returnData) const override;
 };
 
-QAbstractButton* MakeCommandButton(const QString& text, QWidget* parent);
-QAbstractButton* MakeCaptionButton(CaptionButton kind, QWidget* parent);
-// The main window's home-page link (bold) and the About box's links (in the window's font).
-LinkLabel* MakeLink(const QString& text, bool bold, QWidget* parent);
+// The main window's buttons, painted by the skin (ApplyMainWindowSkin gives them their look).
+CSkinButton* MakeCommandButton(const QString& text, QWidget* parent);
+CSkinButton* MakeCaptionButton(QWidget* parent);
+// The home-page link: a skinned button in the link colours, showing the home page's address.
+CSkinButton* MakeHomePageLink(QWidget* parent);
+// Shrinks the button's font a pixel at a time, down to 9 pixels, until its caption fits
+// inside the button with a pixel to spare on each side.
+void FitCaption(CSkinButton& button);
+// A link of the About box at `place`, fitted to its text from the top-left corner: a click
+// opens `target` and reports a failure through the shell.
+CLinkStatic* MakeLink(Shell& shell, const QString& text, const std::string& target,
+                      const QRect& place, QWidget* parent);
 
-// A popup menu of the entries in order, separators included, each enabled as the entry says;
-// an item's data is its command number.
-QMenu* MakePopupMenu(const std::vector<MenuEntry>& entries, QWidget* parent);
-
-// The main window's background, painted over its whole client area.
-void PaintMainBackground(QPainter& painter, const QRect& rect);
+// A popup of the entries in order, separators included, each enabled as the entry says and
+// drawn with the icon of its command; an item's command is CIconMenu::CommandIdOf(action).
+std::unique_ptr<CIconMenu> MakePopupMenu(const std::vector<MenuEntry>& entries, Shell& shell,
+                                         const QPalette& palette, QWidget* parent);
 
 }  // namespace kelvora

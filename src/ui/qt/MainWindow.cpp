@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFrame>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -11,10 +12,10 @@
 #include <QUrl>
 #include <memory>
 
-#include "ui/ShellHelpers.h"
 #include "ui/qt/Controls.h"
 #include "ui/qt/DialogUnits.h"
 #include "ui/qt/SortListView.h"
+#include "ui/skin/CSkinButton.h"
 
 namespace kelvora {
 
@@ -43,8 +44,11 @@ std::vector<std::string> LocalPaths(const QMimeData* mime) {
 MainWindow::MainWindow(CMainDlg& dlg, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowSystemMenuHint),
-      m_dlg(dlg) {
+      m_dlg(dlg),
+      m_skin(LoadMainWindowSkin()) {
     setWindowTitle(QString::fromLatin1(kProgramTitle));
+    setWindowIcon(ProgramIcon());
+    setPalette(SkinPalette());
     setFont(DialogFont());
     setFixedSize(kWidth, kHeight);
     setAcceptDrops(true);
@@ -78,6 +82,9 @@ void MainWindow::CreateControls() {
     m_outputView = new SortListView(m_dlg.OutputListCtrl(), kOutputListId, this);
     Place(m_sourceView, kSourceListId, QRect(138, 57, 480, 226), nullptr);
     Place(m_outputView, kOutputListId, QRect(138, 291, 480, 226), nullptr);
+    // The skin's wells frame the lists.
+    m_sourceView->setFrameShape(QFrame::NoFrame);
+    m_outputView->setFrameShape(QFrame::NoFrame);
 
     struct ButtonSpec {
         int32_t id;
@@ -93,42 +100,45 @@ void MainWindow::CreateControls() {
         {kCmdConvertAllToWav, "Convert to &WAV", 241, "Convert all files to WAV format"},
         {kCmdMergeMp3, "Mer&ge MP3", 286, "Merge multiple converted MP3 files into single one"},
     };
+    MainWindowButtons skinned;
     std::vector<QWidget*> tabOrder = {m_sourceView, m_outputView};
-    for (const ButtonSpec& spec : kButtons) {
-        QAbstractButton* button = MakeCommandButton(QString::fromLatin1(spec.text), this);
+    for (size_t i = 0; i < std::size(kButtons); ++i) {
+        const ButtonSpec& spec = kButtons[i];
+        CSkinButton* button = MakeCommandButton(QString::fromLatin1(spec.text), this);
         Place(button, spec.id, QRect(15, spec.y, 109, 27), spec.tooltip);
         const int32_t id = spec.id;
         connect(button, &QAbstractButton::clicked, this, [this, id] { RunButton(id); });
         tabOrder.push_back(button);
+        skinned.commands[i] = button;
     }
 
-    // The link shows the home page's address without its scheme.
-    QString address = QString::fromStdString(HomePageUrl());
-    address.remove(QStringLiteral("https://")).remove(QStringLiteral("http://"));
-    if (address.endsWith(QLatin1Char('/'))) {
-        address.chop(1);
-    }
-    LinkLabel* link = MakeLink(address, true, this);
+    CSkinButton* link = MakeHomePageLink(this);
     Place(link, kCmdHomepage, QRect(14, 497, 113, 20), "Visit Kelvora Homepage");
-    connect(link, &LinkLabel::clicked, this, [this] { RunButton(kCmdHomepage); });
+    connect(link, &QAbstractButton::clicked, this, [this] { RunButton(kCmdHomepage); });
+    skinned.homePageLink = link;
 
     struct CaptionSpec {
         int32_t id;
-        CaptionButton kind;
+        CSkinButton* MainWindowButtons::*slot;
         int x;
         const char* tooltip;
     };
     static const CaptionSpec kCaptions[] = {
-        {kCmdHelpButton, CaptionButton::Help, 545, "Help"},
-        {kCmdMinimize, CaptionButton::Minimize, 569, "Minimize"},
-        {kCmdClose, CaptionButton::Close, 593, "Close"},
+        {kCmdHelpButton, &MainWindowButtons::help, 545, "Help"},
+        {kCmdMinimize, &MainWindowButtons::minimize, 569, "Minimize"},
+        {kCmdClose, &MainWindowButtons::close, 593, "Close"},
     };
     for (const CaptionSpec& spec : kCaptions) {
-        QAbstractButton* button = MakeCaptionButton(spec.kind, this);
+        CSkinButton* button = MakeCaptionButton(this);
         Place(button, spec.id, QRect(spec.x, 5, 21, 21), spec.tooltip);
         const int32_t id = spec.id;
         connect(button, &QAbstractButton::clicked, this, [this, id] { RunButton(id); });
+        skinned.*spec.slot = button;
     }
+    // Fonts, colours, images, the cursor and the skin each button blends into.
+    ApplyMainWindowSkin(m_skin, skinned);
+    // The address in the skin's font may be wider than the place for the link.
+    FitCaption(*link);
 
     for (size_t i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
@@ -210,9 +220,9 @@ void MainWindow::ShowPopup(Popup popup, const QPoint& globalPos) {
     if (!isEnabled()) {
         return;
     }
-    std::unique_ptr<QMenu> menu(MakePopupMenu(m_dlg.PopupItems(popup), this));
-    const QAction* chosen = menu->exec(globalPos);
-    const int32_t id = chosen ? chosen->data().toInt() : 0;
+    std::unique_ptr<CIconMenu> menu =
+        MakePopupMenu(m_dlg.PopupItems(popup), m_dlg.GetShell(), palette(), this);
+    const int32_t id = CIconMenu::CommandIdOf(menu->exec(globalPos));
     menu.reset();
     if (id != 0) {
         RunCommand(id);
@@ -266,7 +276,7 @@ void MainWindow::AddPaths(const std::vector<std::string>& paths) {
 
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    PaintMainBackground(painter, rect());
+    PaintMainWindowBackground(painter, m_skin);
 }
 
 // Only a press on the window itself gets here: the controls take their own.

@@ -8,8 +8,7 @@
 
 #include "ui/CMainDlg.h"
 #include "ui/qt/WindowDrag.h"
-
-class QMenu;
+#include "ui/skin/MainWindowSkin.h"
 
 namespace kelvora {
 
@@ -17,9 +16,10 @@ class SortListView;
 class TooltipDelayStyle;
 
 // The main window, a view of a CMainDlg: a fixed 627 x 525 window without the system's title
-// bar, holding the source list above the output list, the six command buttons, the three
-// caption buttons and the home-page link. Clicks, keys, menu choices, double-clicks and drops
-// become the core's commands and notifications; what the core changes in its lists shows here.
+// bar, painted by its skin, holding the source list above the output list, the six command
+// buttons, the three caption buttons and the home-page link. Clicks, keys, menu choices,
+// double-clicks and drops become the core's commands and notifications; what the core changes in
+// its lists shows here.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -76,6 +76,7 @@ class MainWindow : public QWidget {
     void OnFocusChanged(QWidget* now);
 
     CMainDlg& m_dlg;
+    MainWindowSkin m_skin;
     SortListView* m_sourceView = nullptr;
     SortListView* m_outputView = nullptr;
     std::map<int32_t, QWidget*> m_controls;

@@ -448,8 +448,11 @@ void CIconMenu::Beep() {
 }
 
 std::unique_ptr<CIconMenu> MakeIconMenu(const std::vector<IconMenuItem>& items, QWidget* parent,
-                                        Shell* shell) {
+                                        Shell* shell, const QPalette* palette) {
     auto menu = std::make_unique<CIconMenu>(parent, shell);
+    if (palette) {
+        menu->setPalette(*palette);
+    }
     for (const IconMenuItem& item : items) {
         if (item.commandId == 0) {
             menu->addSeparator();

@@ -94,10 +94,12 @@ class CIconMenu : public QMenu {
     qsizetype m_synchronisedCount = -1;
 };
 
-// Makes a popup of `items` with the icons of the compiled-in strip. The caller asks the
+// Makes a popup of `items` with the icons of the compiled-in strip, in `palette` when one is
+// given (the icons' derived images are made against its colours). The caller asks the
 // enabling rules again before each showing (QAction::setEnabled) and reads the chosen
 // command with CIconMenu::CommandIdOf.
 std::unique_ptr<CIconMenu> MakeIconMenu(const std::vector<IconMenuItem>& items,
-                                        QWidget* parent = nullptr, Shell* shell = nullptr);
+                                        QWidget* parent = nullptr, Shell* shell = nullptr,
+                                        const QPalette* palette = nullptr);
 
 }  // namespace kelvora

@@ -132,7 +132,8 @@ void CLinkStatic::Open() {
 
 void CLinkStatic::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Button));
+    // The face of the window the link sits in (the button-face colour of a dialog).
+    painter.fillRect(rect(), palette().color(backgroundRole()));
     painter.setFont(CurrentFont());
     painter.setPen(CurrentColour());
     painter.drawText(contentsRect(), static_cast<int>(alignment()) | Qt::TextSingleLine, text());

@@ -50,15 +50,21 @@ void CSkinButton::SetBitmaps(const QPixmap& normal, const QPixmap& hot, bool res
     m_normalIcon = m_hotIcon = QIcon();
     m_normalBitmap = normal;
     m_hotBitmap = hot;
+    m_pressedBitmap = QPixmap();
     if (resize && !normal.isNull()) {
         ResizeToImage(normal.size());
     }
     Redraw(redraw);
 }
 
+void CSkinButton::SetPressedBitmap(const QPixmap& pressed, bool redraw) {
+    m_pressedBitmap = pressed;
+    Redraw(redraw);
+}
+
 void CSkinButton::SetIcons(const QIcon& normal, const QSize& size, const QIcon& hot, bool resize,
                            bool redraw) {
-    m_normalBitmap = m_hotBitmap = QPixmap();
+    m_normalBitmap = m_hotBitmap = m_pressedBitmap = QPixmap();
     m_normalIcon = normal;
     m_hotIcon = hot;
     m_iconSize = size;
@@ -187,8 +193,9 @@ void CSkinButton::paintEvent(QPaintEvent*) {
         icon.paint(&painter, QRect(at, m_iconSize), Qt::AlignCenter,
                    enabled ? QIcon::Normal : QIcon::Disabled);
     } else if (!m_normalBitmap.isNull()) {
-        const QPixmap& bitmap =
-            hot && enabled && !m_hotBitmap.isNull() ? m_hotBitmap : m_normalBitmap;
+        const QPixmap& bitmap = pressed && enabled && !m_pressedBitmap.isNull() ? m_pressedBitmap
+                                : hot && enabled && !m_hotBitmap.isNull()       ? m_hotBitmap
+                                                                                : m_normalBitmap;
         painter.drawPixmap(content.topLeft(), bitmap);
     }
 
@@ -203,7 +210,8 @@ void CSkinButton::paintEvent(QPaintEvent*) {
             Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip | Qt::TextShowMnemonic, text());
     }
 
-    if (m_focusRect && hasFocus()) {
+    // As the desktop shows focus cues: once the keyboard has moved the focus, not after a click.
+    if (m_focusRect && hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
         focus.rect = rect().adjusted(3, 3, -3, -3);

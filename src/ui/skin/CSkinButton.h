@@ -22,6 +22,9 @@ class CSkinButton : public QAbstractButton {
     // the border, keeping its top-left corner.
     void SetBitmaps(const QPixmap& normal, const QPixmap& hot = QPixmap(), bool resize = false,
                     bool redraw = true);
+    // The bitmap while pressed, so a press looks apart from hovering; null: the hot one.
+    // Setting images (bitmaps or icons) drops it.
+    void SetPressedBitmap(const QPixmap& pressed, bool redraw = true);
     void SetIcons(const QIcon& normal, const QSize& size, const QIcon& hot = QIcon(),
                   bool resize = false, bool redraw = true);
     // An invalid hot colour means the normal one.
@@ -38,6 +41,7 @@ class CSkinButton : public QAbstractButton {
     void SetBackgroundImage(const QImage& image, bool redraw = true);
     // Used when the button is not transparent.
     void SetBackgroundColors(const QColor& normal, const QColor& hot, bool redraw = true);
+    // Drawn while the button has a focus that the keyboard gave it.
     void SetFocusRect(bool draw, bool redraw = true);
     void SetCursor(const QCursor& cursor);
 
@@ -59,7 +63,7 @@ class CSkinButton : public QAbstractButton {
     void ResizeToImage(const QSize& image);
     void PaintBackground(QPainter& painter);
 
-    QPixmap m_normalBitmap, m_hotBitmap;
+    QPixmap m_normalBitmap, m_hotBitmap, m_pressedBitmap;
     QIcon m_normalIcon, m_hotIcon;
     QSize m_iconSize;
     QColor m_textColor, m_hotTextColor;

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QImage>
+#include <QPalette>
 #include <QPixmap>
 #include <QRect>
 #include <array>
@@ -33,8 +34,9 @@ inline constexpr QRect kOutputList(138, 291, 480, 226);
 // window works without it.
 struct MainWindowSkin {
     QImage background;  // 627 x 525, drawn at (0, 0) at its full size
-    QPixmap buttonNormal, buttonHot;
+    QPixmap buttonNormal, buttonHot, buttonPressed;
     QIcon help, minimize, close;
+    QIcon helpHot, minimizeHot, closeHot;  // the caption buttons under the mouse
     QCursor buttonCursor;
     QFont buttonFont;  // Tahoma (or a sans-serif family without it), 11 pixels, bold
     QFont linkFont;    // the same, underlined
@@ -55,10 +57,14 @@ QFont SkinFont(bool underlined = false);
 // Loads the skin from the compiled-in images. It also turns on the flat menu style that the
 // main window's menus use (CIconMenu::SetStyleSetting(1)).
 MainWindowSkin LoadMainWindowSkin();
-// Gives each button its font, colours, images, cursor and the background to blend into.
+// Gives each button its font, colours, images, cursor and the background to blend into. The
+// images carry their own frames, so no button draws one.
 void ApplyMainWindowSkin(const MainWindowSkin& skin, const MainWindowButtons& buttons);
 // Paints the window's background: the image at (0, 0) at its full size.
 void PaintMainWindowBackground(QPainter& painter, const MainWindowSkin& skin);
+// The light colours the skin is drawn for, whatever the desktop's palette: the lists sit in
+// white wells and the menus' pale highlight needs dark text over it.
+QPalette SkinPalette();
 // The program's icon in all its sizes, for the window and the taskbar.
 QIcon ProgramIcon();
 

@@ -8,9 +8,13 @@ namespace kelvora {
 inline const QString kBackgroundImagePath = QStringLiteral(":/images/background.png");
 inline const QString kButtonNormalImagePath = QStringLiteral(":/images/button-normal.png");
 inline const QString kButtonHotImagePath = QStringLiteral(":/images/button-hot.png");
+inline const QString kButtonPressedImagePath = QStringLiteral(":/images/button-pressed.png");
 inline const QString kHelpIconPath = QStringLiteral(":/images/help.png");
 inline const QString kMinimizeIconPath = QStringLiteral(":/images/minimize.png");
 inline const QString kCloseIconPath = QStringLiteral(":/images/close.png");
+inline const QString kHelpHotIconPath = QStringLiteral(":/images/help-hot.png");
+inline const QString kMinimizeHotIconPath = QStringLiteral(":/images/minimize-hot.png");
+inline const QString kCloseHotIconPath = QStringLiteral(":/images/close-hot.png");
 inline const QString kButtonCursorPath = QStringLiteral(":/images/button-cursor.png");
 inline const QString kMenuIconStripPath = QStringLiteral(":/images/menu-icons.png");
 // The program's icon in one size: ":/icons/hicolor/<N>x<N>/apps/kelvora.png".
