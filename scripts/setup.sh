@@ -23,7 +23,10 @@ ensure_packages() {
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev libmp3lame-dev libgtest-dev libbenchmark-dev)
+kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev libmp3lame-dev libgtest-dev libbenchmark-dev
+                        qt6-base-dev libgl-dev)
+# What the desktop program needs to run beyond its build: a face as narrow as its layouts expect.
+kelvora_run_packages=(fonts-liberation2)
 
 # configure_and_build BUILD_DIR [CMAKE_ARGS...]
 configure_and_build() {

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "audio/LameLock.h"
+
 namespace kelvora {
 
 namespace {
@@ -51,7 +53,10 @@ void CMp3Decoder::Close() {
 }
 
 bool CMp3Decoder::NewDecoder() {
-    m_hip.reset(hip_decode_init());
+    {
+        std::lock_guard<std::mutex> lock(LameSetupMutex());
+        m_hip.reset(hip_decode_init());
+    }
     m_bytesWithoutFrame = 0;
     if (!m_hip) {
         return false;

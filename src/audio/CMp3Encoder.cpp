@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "audio/LameLock.h"
 #include "audio/WavFile.h"
 
 namespace kelvora {
@@ -26,7 +27,10 @@ bool CMp3Encoder::Open(const std::string& path) {
         return false;
     }
     m_path = path;
-    m_lame.reset(lame_init());
+    {
+        std::lock_guard<std::mutex> lock(LameSetupMutex());
+        m_lame.reset(lame_init());
+    }
     if (!m_lame) {
         // Nothing will ever be written to it: leave no empty MP3 behind.
         m_file.Close();
@@ -62,6 +66,7 @@ void CMp3Encoder::SetMode(int mode) {
 }
 
 bool CMp3Encoder::Initialise() {
+    std::lock_guard<std::mutex> lock(LameSetupMutex());
     m_initialised = m_lame && lame_init_params(m_lame.get()) != -1;
     return m_initialised;
 }

@@ -1,13 +1,20 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
 #include <ostream>
+#include <thread>
 
 #include "engine/ConversionJob.h"
 #include "engine/PathUtil.h"
 #include "engine/Version.h"
 #include "flv/CFlvReader.h"
+#include "merge/CMp3Merger.h"
 #include "swf/CSwfReader.h"
 #include "ui/ColumnTexts.h"
+#include "ui/FolderSearch.h"
 
 namespace kelvora {
 
@@ -16,12 +23,22 @@ namespace {
 constexpr const char* kProgram = "kelvora-cli";
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: " << kProgram << " [--to mp3|wav] PATH...\n"
+    out << "Usage: " << kProgram << " [-j N] [--to mp3|wav] [--merge FILE.mp3 [--yes]] PATH...\n"
         << "  or:  " << kProgram << " --info PATH...\n"
         << "Take the sound out of Flash media: every event sound and sound stream of a SWF\n"
         << "movie, and the audio track of an FLV video, become MP3 or WAV files next to them.\n"
         << "\n"
+        << "A PATH that is a folder stands for the SWF and FLV files in it and below it.\n"
+        << "\n"
         << "  --to FORMAT  convert to mp3 (the default) or wav\n"
+        << "  --merge FILE.mp3\n"
+        << "               then join the MP3 files written, in order, into FILE.mp3 (the\n"
+        << "               merge window's checks: every file must exist, and files that differ\n"
+        << "               in sample rate, sample size or channels, or a FILE that exists, are\n"
+        << "               refused unless --yes is given)\n"
+        << "  --yes        answer yes where the merge would ask\n"
+        << "  -j, --jobs N convert N files at a time (default: the number of processors);\n"
+        << "               the output comes in the order of the files given\n"
         << "  --info       print the header of each file instead of converting: file,\n"
         << "               version, frame size, length, frame rate, frame count and path,\n"
         << "               separated by tabs (an FLV video has a version only)\n"
@@ -79,30 +96,126 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
         << '\t' << t.channels << '\t' << t.path << '\n';
 }
 
-int RunConvert(const std::vector<std::string>& paths, bool toMp3, std::ostream& out) {
-    int status = kExitOk;
-    CSwfReader swf;
-    CFlvReader flv;
-    const size_t total = paths.size();
-    for (size_t k = 0; k < total; ++k) {
-        const std::string path = AbsolutePath(paths[k]);
-        out << Format("[%zu/%zu] Converting %s...", k + 1, total, FileNamePart(path).c_str());
-        out.flush();
+// Converts each file as a batch does, `jobs` files at a time, each worker with readers of its
+// own; the converted items are kept in `items`, in order. What is printed comes in the order of
+// the files given, exactly as one file at a time would print it.
+int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs, std::ostream& out,
+               std::vector<SourceItem>& items) {
+    struct Slot {
+        SourceItem item{SourceKind::Swf, ""};
         bool converted = false;
-        SourceItem item(SourceKind::Swf, path);
-        if (HasExtension(path, ".swf") || HasExtension(path, ".flv")) {
-            item.kind = HasExtension(path, ".swf") ? SourceKind::Swf : SourceKind::Flv;
-            converted = ConvertSourceItem(item, toMp3, swf, flv);
+        bool done = false;
+    };
+    const size_t total = paths.size();
+    std::vector<Slot> slots(total);
+    for (size_t k = 0; k < total; ++k) {
+        slots[k].item.path = AbsolutePath(paths[k]);
+        slots[k].item.kind =
+            HasExtension(slots[k].item.path, ".flv") ? SourceKind::Flv : SourceKind::Swf;
+    }
+    std::mutex mutex;
+    std::condition_variable doneSignal;
+    size_t next = 0;
+    auto worker = [&] {
+        CSwfReader swf;
+        CFlvReader flv;
+        for (;;) {
+            size_t k;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (next >= total) {
+                    return;
+                }
+                k = next++;
+            }
+            Slot& slot = slots[k];
+            const std::string& path = slot.item.path;
+            const bool known = HasExtension(path, ".swf") || HasExtension(path, ".flv");
+            const bool converted = known && ConvertSourceItem(slot.item, toMp3, swf, flv);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                slot.converted = converted;
+                slot.done = true;
+            }
+            doneSignal.notify_all();
         }
-        out << ' ' << ConversionStatusText(converted, item) << '\n';
-        for (const OutputItem& output : item.outputs) {
+    };
+    std::vector<std::thread> workers;
+    const size_t count = std::max<size_t>(1, std::min<size_t>(jobs, total));
+    for (size_t i = 0; i < count; ++i) {
+        workers.emplace_back(worker);
+    }
+
+    int status = kExitOk;
+    for (size_t k = 0; k < total; ++k) {
+        Slot& slot = slots[k];
+        out << Format("[%zu/%zu] Converting %s...", k + 1, total,
+                      FileNamePart(slot.item.path).c_str());
+        out.flush();
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            doneSignal.wait(lock, [&] { return slot.done; });
+        }
+        out << ' ' << ConversionStatusText(slot.converted, slot.item) << '\n';
+        for (const OutputItem& output : slot.item.outputs) {
             PrintOutputRow(out, output);
         }
-        if (!converted) {
+        out.flush();
+        if (!slot.converted) {
             status = kExitFailed;
         }
     }
+    for (std::thread& t : workers) {
+        t.join();
+    }
+    for (Slot& slot : slots) {
+        items.push_back(std::move(slot.item));
+    }
     return status;
+}
+
+// Joins the MP3 outputs of the batch, in order, as the merge window's "Add All MP3" and "Merge"
+// would: the same checks and messages. Where the window would ask, only `assumeYes` goes on.
+int RunMerge(const std::vector<SourceItem>& items, const std::string& target, bool assumeYes,
+             std::ostream& out, std::ostream& err) {
+    std::vector<OutputItem> entries;
+    for (const SourceItem& item : items) {
+        for (const OutputItem& output : item.outputs) {
+            if (output.isMp3 == 1) {
+                entries.push_back(output);
+            }
+        }
+    }
+    std::string message;
+    const MergeOutcome outcome =
+        RunMergeWithoutDialogs(entries, AbsolutePath(target), assumeYes, message);
+    if (outcome == MergeOutcome::Merged) {
+        out << message << '\n';
+        return kExitOk;
+    }
+    if (outcome == MergeOutcome::TooFewEntries) {
+        message = "there aren't two MP3 files to merge";
+    } else if (!assumeYes &&
+               (outcome == MergeOutcome::EncodingRefused || outcome == MergeOutcome::Cancelled)) {
+        message += "\n(use --yes to merge anyway)";
+    }
+    err << kProgram << ": " << message << '\n';
+    return kExitFailed;
+}
+
+// The files to work on: a folder stands for the SWF and FLV files found in it and below it, as
+// Add Folder searches them; other paths are made absolute.
+std::vector<std::string> ExpandPaths(const std::vector<std::string>& given) {
+    std::vector<std::string> paths;
+    for (const std::string& arg : given) {
+        const std::string path = AbsolutePath(arg);
+        if (IsFolder(path)) {
+            FolderSearch(path, paths);
+        } else {
+            paths.push_back(path);
+        }
+    }
+    return paths;
 }
 
 }  // namespace
@@ -110,6 +223,9 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, std::ostream& 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     bool info = false;
     bool toMp3 = true;
+    bool assumeYes = false;
+    std::string mergeTarget;
+    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> paths;
     bool optionsDone = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -126,6 +242,37 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return kExitOk;
         } else if (arg == "--info") {
             info = true;
+        } else if (arg == "-j" || arg == "--jobs" || arg.rfind("--jobs=", 0) == 0 ||
+                   (arg.size() > 2 && arg.rfind("-j", 0) == 0)) {
+            std::string value;
+            if (arg == "-j" || arg == "--jobs") {
+                if (i + 1 >= args.size()) {
+                    return UsageError(err, "option '" + arg + "' requires an argument");
+                }
+                value = args[++i];
+            } else {
+                value = arg.rfind("--jobs=", 0) == 0 ? arg.substr(7) : arg.substr(2);
+            }
+            char* end = nullptr;
+            const unsigned long n = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || n < 1 || n > 1024) {
+                return UsageError(err, "invalid number of jobs '" + value + "'");
+            }
+            jobs = static_cast<unsigned>(n);
+        } else if (arg == "--yes") {
+            assumeYes = true;
+        } else if (arg == "--merge" || arg.rfind("--merge=", 0) == 0) {
+            if (arg == "--merge") {
+                if (i + 1 >= args.size()) {
+                    return UsageError(err, "option '--merge' requires an argument");
+                }
+                mergeTarget = args[++i];
+            } else {
+                mergeTarget = arg.substr(8);
+            }
+            if (mergeTarget.empty()) {
+                return UsageError(err, "option '--merge' requires a file name");
+            }
         } else if (arg == "--to" || arg.rfind("--to=", 0) == 0) {
             std::string format;
             if (arg == "--to") {
@@ -150,7 +297,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (paths.empty()) {
         return UsageError(err, "missing file operand");
     }
-    return info ? RunInfo(paths, out, err) : RunConvert(paths, toMp3, out);
+    if (info && !mergeTarget.empty()) {
+        return UsageError(err, "--merge converts; it cannot go with --info");
+    }
+    const std::vector<std::string> files = ExpandPaths(paths);
+    if (info) {
+        return RunInfo(files, out, err);
+    }
+    std::vector<SourceItem> items;
+    const int status = RunConvert(files, toMp3, jobs, out, items);
+    if (mergeTarget.empty()) {
+        return status;
+    }
+    const int merged = RunMerge(items, mergeTarget, assumeYes, out, err);
+    return status != kExitOk ? status : merged;
 }
 
 }  // namespace kelvora

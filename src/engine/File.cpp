@@ -4,10 +4,13 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <vector>
 
 namespace kelvora {
 
@@ -66,7 +69,18 @@ bool CFile::OpenRead(const std::string& path) {
 }
 
 bool CFile::CreateAlways(const std::string& path) {
-    return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC);
+    if (!OpenWith(path, O_WRONLY | O_CREAT)) {
+        return false;
+    }
+    // Truncate only a file that holds something: outputs are written into the empty files their
+    // names were claimed with, and some file systems force a truncated file's data to the disk
+    // when it is closed (ext4's auto_da_alloc), which would make every output wait for the disk.
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || (st.st_size > 0 && ::ftruncate(m_fd, 0) != 0)) {
+        Close();
+        return false;
+    }
+    return true;
 }
 
 bool CFile::CreateNew(const std::string& path) {
@@ -224,6 +238,37 @@ bool CFile::Write(const void* data, size_t n) {
     }
     std::memcpy(m_buffer.get() + m_bufUsed, data, n);
     m_bufUsed += n;
+    return true;
+}
+
+bool CFile::WriteGather(const struct iovec* pieces, int count) {
+    if (m_fd < 0 || !m_writing || m_writeFailed || !Flush()) {
+        return false;
+    }
+    std::vector<iovec> rest(pieces, pieces + count);
+    size_t first = 0;
+    while (first < rest.size()) {
+        const ssize_t w =
+            ::writev(m_fd, rest.data() + first,
+                     static_cast<int>(std::min<size_t>(rest.size() - first, IOV_MAX)));
+        if (w < 0 && errno == EINTR) {
+            continue;
+        }
+        if (w <= 0) {
+            m_writeFailed = true;
+            return false;
+        }
+        // Step over what was written; a piece written in part keeps its rest.
+        size_t done = static_cast<size_t>(w);
+        while (first < rest.size() && done >= rest[first].iov_len) {
+            done -= rest[first].iov_len;
+            ++first;
+        }
+        if (done > 0) {
+            rest[first].iov_base = static_cast<uint8_t*>(rest[first].iov_base) + done;
+            rest[first].iov_len -= done;
+        }
+    }
     return true;
 }
 

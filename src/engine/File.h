@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+struct iovec;
+
 namespace kelvora {
 
 // An open file that is either read or written, never both, with its own buffer.
@@ -43,6 +45,9 @@ class CFile {
     int64_t Size();
 
     bool Write(const void* data, size_t n);
+    // Writes the pieces in order straight from where they lie, after anything buffered; for
+    // data that is already in memory as many small pieces (the tag bodies of a mapped file).
+    bool WriteGather(const struct iovec* pieces, int count);
     // Writes at an absolute offset without moving the append position.
     bool WriteAt(int64_t offset, const void* data, size_t n);
     bool Flush();

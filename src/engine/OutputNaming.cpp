@@ -75,9 +75,12 @@ constexpr int kClaimTries = 64;
 
 }  // namespace
 
-std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
+// Claims the first name `next` gives that can be created; a name taken meanwhile by another
+// writer moves on to the next one.
+template <typename NextName>
+std::string ClaimName(NextName next) {
     for (int i = 0; i < kClaimTries; ++i) {
-        std::string name = NextSwfName(base, counter, ext);
+        const std::string name = next();
         switch (ClaimFile(name)) {
             case Claim::Made:
                 return name;
@@ -90,19 +93,12 @@ std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_
     return {};
 }
 
+std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
+    return ClaimName([&] { return NextSwfName(base, counter, ext); });
+}
+
 std::string ClaimFlvName(const std::string& base, std::string_view ext) {
-    for (int i = 0; i < kClaimTries; ++i) {
-        std::string name = NextFlvName(base, ext);
-        switch (ClaimFile(name)) {
-            case Claim::Made:
-                return name;
-            case Claim::Failed:
-                return {};
-            case Claim::Taken:
-                break;
-        }
-    }
-    return {};
+    return ClaimName([&] { return NextFlvName(base, ext); });
 }
 
 std::string NextSwfName(const std::string& base, int32_t& counter, std::string_view ext) {

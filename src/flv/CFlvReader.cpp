@@ -23,6 +23,10 @@ uint32_t LoadBe32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | LoadBe24(p + 1);
 }
 
+// Copied data is gathered up to this many pieces or bytes before it is written.
+constexpr size_t kPendingPieces = 1024;
+constexpr size_t kPendingBytes = 1 << 20;
+
 }  // namespace
 
 CFlvReader::~CFlvReader() {
@@ -51,6 +55,8 @@ void CFlvReader::Reset() {
     m_outputIsMp3 = false;
     m_outputBase.clear();
     std::vector<uint8_t>().swap(m_decoded);
+    m_pending.clear();
+    m_pendingBytes = 0;
 }
 
 bool CFlvReader::ParseHeader(const uint8_t* header) {
@@ -171,17 +177,31 @@ bool CFlvReader::OnAudioTag() {
             decoder.DecodeByRange(m_tagBodyEnd, m_channels == 2, m_bitsPerSample == 16,
                                   m_decoded.data(), m_decoded.size());
         m_output.Write(m_decoded.data(), produced);
-    } else {
-        m_output.Write(data, length);
+    } else if (length > 0) {
+        // Copied data is written straight from the file's image, many tags in one call.
+        m_pending.push_back({const_cast<uint8_t*>(data), length});
+        m_pendingBytes += length;
+        if (m_pending.size() >= kPendingPieces || m_pendingBytes >= kPendingBytes) {
+            WritePending();
+        }
     }
     // A full disk stops the walk: the file is incomplete and will be removed.
     return !m_output.WriteFailed();
+}
+
+bool CFlvReader::WritePending() {
+    const bool ok = m_pending.empty() ||
+                    m_output.WriteGather(m_pending.data(), static_cast<int>(m_pending.size()));
+    m_pending.clear();
+    m_pendingBytes = 0;
+    return ok;
 }
 
 void CFlvReader::FinishOutput() {
     if (!m_output.IsOpen()) {
         return;
     }
+    WritePending();
     const bool written = m_outputIsMp3 ? m_output.Close() : FinishWavFile(m_output);
     if (!written) {
         RemoveFile(m_outputPath);

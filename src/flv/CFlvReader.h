@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/uio.h>
+
 #include "engine/BitReader.h"
 #include "engine/File.h"
 #include "engine/MappedFile.h"
@@ -59,6 +61,8 @@ class CFlvReader {
     bool ParseHeader(const uint8_t* header);
     // The audio tag handler: false stops the walk (no output could be opened).
     bool OnAudioTag();
+    // Writes the pending pieces; false when the file did not take them.
+    bool WritePending();
     // Finishes the output file; a file that could not be written whole is removed.
     void FinishOutput();
     // Brings the first output to the target format and measures its length.
@@ -88,6 +92,9 @@ class CFlvReader {
     CFile m_output;
     std::string m_outputBase;
     std::vector<uint8_t> m_decoded;  // one decoded ADPCM tag
+    // Copied sound data waiting to be written: pieces of the mapped file, written in one call.
+    std::vector<iovec> m_pending;
+    size_t m_pendingBytes = 0;
 };
 
 }  // namespace kelvora

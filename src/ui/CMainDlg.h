@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Records.h"
+#include "engine/SourceIndex.h"
 #include "ui/ColumnTexts.h"
 #include "ui/CommandIds.h"
 #include "ui/Shell.h"
@@ -49,6 +50,8 @@ class CMainDlg {
     // Commands. Menus and accelerators ask IsCommandEnabled first and drop a disabled command;
     // buttons always dispatch and their handlers check for themselves.
     bool IsCommandEnabled(int32_t id) const;
+    // Every command id has its handler here except 1009, the Help caption button: the view
+    // shows PopupItems(Popup::Help) under the button, which only it can place.
     void OnCommand(int32_t id);
     // The menu and accelerator path: runs the command only when its rule allows it.
     bool RunIfEnabled(int32_t id);
@@ -71,6 +74,9 @@ class CMainDlg {
     void ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3);
     // True when the path is in the source list afterwards (added now, or there already).
     bool AddSourceFile(const std::string& path);
+    // Appends an added file: its row at the end of the source list and the item at the end of
+    // the items, which now own it. Returns the item (null when none was given).
+    SourceItem* AppendSource(std::unique_ptr<SourceItem> item, const SourceInfoTexts& info);
 
     // Adding files.
     void AddFiles();
@@ -105,11 +111,16 @@ class CMainDlg {
     int32_t AppendOutputRow(OutputItem* item);
     void ShowOutputsOf(SourceItem* item);
     void RunMergeDialog();
+    // Writes a converted item's Status cell in the row that shows it.
+    void WriteStatus(SourceItem& item, const std::string& text);
+    // The path of an output row: its record's, else its "Path" cell.
+    std::string OutputPathAt(int32_t row) const;
 
     Shell& m_shell;
     SortListCtrl m_sourceList{false};
     SortListCtrl m_outputList{true};
     SourceList m_items;
+    CSourceIndex m_index;  // finds an item by its file, for the duplicate check
     SourceItem* m_current = nullptr;
     std::string m_lastFolder;
     int32_t m_focusedList = kSourceListId;

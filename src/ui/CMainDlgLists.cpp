@@ -14,6 +14,7 @@ CMainDlg::~CMainDlg() {
     m_sourceList.RemoveAllRows();
     m_outputList.RemoveAllRows();
     m_current = nullptr;
+    m_index.Clear();
     m_items.clear();
 }
 
@@ -94,6 +95,7 @@ void CMainDlg::RemoveSelectedSource() {
         m_current = nullptr;
     }
     m_sourceList.RemoveRow(row);
+    m_index.Remove(item);
     std::erase_if(m_items,
                   [item](const std::unique_ptr<SourceItem>& p) { return p.get() == item; });
     m_sourceList.Renumber(row);
@@ -108,6 +110,7 @@ void CMainDlg::RemoveAllSources() {
     m_outputList.RemoveAllRows();
     m_sourceList.RemoveAllRows();
     m_current = nullptr;
+    m_index.Clear();
     m_items.clear();
 }
 

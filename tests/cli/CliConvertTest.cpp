@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "engine/PathUtil.h"
 #include "support/AudioFixtures.h"
 #include "support/Bytes.h"
 #include "support/FlvBuilder.h"
@@ -56,6 +58,100 @@ TEST(CliConvert, ConvertsEachFileAndPrintsItsStatusAndOutputs) {
               "b.mp3\tMP3\t00:00\t16\t44.1 kHz\tStereo\t" +
                   dir.File("b.mp3") + "\n");
     EXPECT_EQ(ReadFileBytes(dir.File("b.mp3")), mp3);
+}
+
+TEST(CliConvert, MergeJoinsTheMp3OutputsWithTheMergeWindowsChecks) {
+    TempDir dir;
+    const Bytes a = Mp3Of(2304, 1, 22050), b = Mp3Of(4608, 1, 22050), c = Mp3Of(2304, 2, 44100);
+    const uint8_t mono22 = FlvAudioFlags(2, 2, true, false);
+    ASSERT_TRUE(WriteFileBytes(dir.File("a.flv"), FlvBuilder().Audio(mono22, a).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("b.flv"), FlvBuilder().Audio(mono22, b).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("c.flv"),
+                               FlvBuilder().Audio(FlvAudioFlags(2, 3, true, true), c).Build()));
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("all.mp3"), dir.File("a.flv"), dir.File("b.flv")},
+                         out, err),
+              kExitOk);
+    EXPECT_EQ(ReadFileBytes(dir.File("all.mp3")), Concat({a, b}));
+    EXPECT_NE(out.find("Successfully merge 2 MP3 files to 'all.mp3'."), std::string::npos);
+
+    // Differing encodings, and a target that exists, need --yes; an output is never a target.
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("mixed.mp3"), dir.File("a.flv"), dir.File("c.flv")},
+                         out, err),
+              kExitFailed);
+    EXPECT_NE(err.find("different encoding parameters"), std::string::npos);
+    EXPECT_FALSE(PathExists(dir.File("mixed.mp3")));
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("all.mp3"), dir.File("a.flv"), dir.File("b.flv")},
+                         out, err),
+              kExitFailed);
+    EXPECT_EQ(
+        RunCliArgs({"--yes", "--merge", dir.File("all.mp3"), dir.File("b.flv"), dir.File("c.flv")},
+                   out, err),
+        kExitOk);
+    EXPECT_EQ(ReadFileBytes(dir.File("all.mp3")), Concat({b, c}));
+    // d.flv's output will be d.mp3: as the target it would destroy an input while it is read.
+    ASSERT_TRUE(WriteFileBytes(dir.File("d.flv"), FlvBuilder().Audio(mono22, a).Build()));
+    EXPECT_EQ(
+        RunCliArgs({"--yes", "--merge", dir.File("d.mp3"), dir.File("d.flv"), dir.File("b.flv")},
+                   out, err),
+        kExitFailed);
+    EXPECT_NE(err.find("has existed in MP3 list"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(dir.File("d.mp3")), a);
+    EXPECT_EQ(RunCliArgs({"--merge", dir.File("one.mp3"), dir.File("a.flv")}, out, err),
+              kExitFailed);
+    EXPECT_EQ(RunCliArgs({"--info", "--merge", "x.mp3", dir.File("a.flv")}, out, err), kExitUsage);
+}
+
+TEST(CliConvert, ParallelJobsPrintAndNameExactlyAsOneJobDoes) {
+    // The same batch in two folders: one file at a time, and four at a time.
+    std::string outputs[2];
+    std::vector<std::string> names[2];
+    const unsigned jobs[2] = {1, 4};
+    for (int run = 0; run < 2; ++run) {
+        TempDir dir;
+        std::vector<std::string> args = {"-j", std::to_string(jobs[run]), "--to", "mp3"};
+        for (int i = 0; i < 6; ++i) {
+            const std::string name = "m" + std::to_string(i);
+            SwfMovie movie;
+            movie.tags = Concat({DefineSound(1, 3, 1, true, false, 3000 + 500 * i,
+                                             Pcm16(Tone(3000 + 500 * i, 1, 11025))),
+                                 DefineSound(2, 2, 2, true, false, 2304, Mp3Of(2304, 1, 22050)),
+                                 SwfEndTag()});
+            ASSERT_TRUE(WriteFileBytes(dir.File(name + ".swf"), BuildSwf(movie)));
+            ASSERT_TRUE(
+                WriteFileBytes(dir.File(name + ".flv"),
+                               FlvBuilder()
+                                   .Audio(FlvAudioFlags(0, 1, false, false), Bytes(1000 + i, 0x80))
+                                   .Build()));
+            args.push_back(dir.File(name + ".swf"));
+            args.push_back(dir.File(name + ".flv"));
+        }
+        std::string err;
+        EXPECT_EQ(RunCliArgs(args, outputs[run], err), kExitOk);
+        // Paths differ by folder only; compare the texts with the folder taken out.
+        for (size_t at; (at = outputs[run].find(dir.path())) != std::string::npos;) {
+            outputs[run].replace(at, dir.path().size(), "DIR");
+        }
+        names[run] = dir.List();
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(names[0], names[1]);
+    EXPECT_EQ(names[0].size(), 6u * 2 + 6u * 2 + 6u);  // sources, two sounds per movie, one track
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"-j", "0", "x.swf"}, out, err), kExitUsage);
+    EXPECT_EQ(RunCliArgs({"--jobs=x", "x.swf"}, out, err), kExitUsage);
+}
+
+TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("media/sub"));
+    ASSERT_TRUE(WriteFileBytes(dir.File("media/sub/v.flv"), FlvBuilder(9, 3).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("media/a.flv"), FlvBuilder(9, 2).Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("media/notes.txt"), {1}));
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"--info", dir.File("media")}, out, err), kExitOk);
+    EXPECT_EQ(out, "a.flv\t2\t\t\t\t\t" + dir.File("media/a.flv") + "\n" + "v.flv\t3\t\t\t\t\t" +
+                       dir.File("media/sub/v.flv") + "\n");
 }
 
 TEST(CliConvert, InfoTakesFlvFilesAndBadFormatsAreUsageErrors) {

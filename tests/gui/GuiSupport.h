@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "support/AudioFixtures.h"
+#include "support/Bytes.h"
+#include "support/SwfBuilder.h"
+#include "support/WavBuilder.h"
+
+namespace kelvora::test {
+
+// Runs `inspect` on the popup menu once it is open, from inside its own event loop; the
+// inspector chooses an item or closes the menu.
+inline void WhenPopupOpens(std::function<void(QMenu&)> inspect) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, inspect] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            inspect(*menu);
+        }
+    });
+    timer->start();
+}
+
+// Chooses the item of a command in an open menu, as the keyboard does.
+inline void Choose(QMenu& menu, int32_t id) {
+    for (QAction* action : menu.actions()) {
+        if (action->data().toInt() == id) {
+            menu.setActiveAction(action);
+        }
+    }
+    QTest::keyClick(&menu, Qt::Key_Return);
+}
+
+// A movie with `sounds` short PCM event sounds, written to `path`.
+inline bool WriteSwfWithSounds(const std::string& path, int sounds) {
+    Bytes tags;
+    for (int i = 0; i < sounds; ++i) {
+        tags = Concat({tags, DefineSound(static_cast<uint16_t>(i + 1), 3, 2, true, false, 2000,
+                                         Pcm16(Tone(2000, 1, 22050)))});
+    }
+    SwfMovie movie;
+    movie.tags = Concat({tags, SwfEndTag()});
+    return WriteFileBytes(path, BuildSwf(movie));
+}
+
+}  // namespace kelvora::test

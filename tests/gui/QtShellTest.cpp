@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTextBrowser>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "gui/GuiSupport.h"
+#include "ui/qt/CProgressDlg.h"
+#include "ui/qt/HelpWindow.h"
+#include "ui/qt/QtShell.h"
+
+namespace kelvora {
+namespace {
+
+using namespace test;
+
+TEST(QtShellTest, SettingsLiveUnderOptionsWithTheirDefaults) {
+    TempDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(dir.path()));
+    QtShell shell;
+    uint32_t firstRun = 0;
+    EXPECT_EQ(shell.ReadFolderSetting(), "");
+    ASSERT_TRUE(shell.ReadFirstRunSetting(firstRun));
+    EXPECT_EQ(firstRun, 1u);
+
+    shell.WriteFolderSetting("/home/me/movies/");
+    ASSERT_TRUE(shell.WriteFirstRunSetting(0));
+    EXPECT_EQ(shell.ReadFolderSetting(), "/home/me/movies/");
+    ASSERT_TRUE(shell.ReadFirstRunSetting(firstRun));
+    EXPECT_EQ(firstRun, 0u);
+    const QSettings stored(QStringLiteral("Dastrel"), QStringLiteral("Kelvora"));
+    EXPECT_EQ(stored.value(QStringLiteral("Options/Folder")).toString(),
+              QStringLiteral("/home/me/movies/"));
+    EXPECT_EQ(stored.value(QStringLiteral("Options/FirstRun")).toInt(), 0);
+}
+
+TEST(QtShellTest, FiltersTakeTheToolkitsForm) {
+    EXPECT_EQ(
+        QtNameFilters({{"SWF & FLV Files", "*.swf;*.flv"},
+                       {"SWF Files (*.swf)", "*.swf"},
+                       {"All Files", "*.*"}}),
+        (QStringList{QStringLiteral("SWF & FLV Files (*.swf *.flv)"),
+                     QStringLiteral("SWF Files (*.swf)"), QStringLiteral("All Files (*.*)")}));
+}
+
+TEST(QtShellTest, WindowsKeepRunningWhileWorkIsDone) {
+    QtShell shell;
+    std::atomic<bool> ticked{false};
+    bool sawTick = false;
+    QTimer::singleShot(20, [&] { ticked = true; });
+    shell.RunWork([&] {
+        // Only the event loop of the calling thread can fire the timer.
+        for (int i = 0; i < 500 && !ticked; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        sawTick = ticked;
+    });
+    EXPECT_TRUE(sawTick);
+}
+
+TEST(QtShellTest, HelpFromAQuestionLeavesItOpen) {
+    QtShell shell;
+    bool stillOpenAfterHelp = false;
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [&, timer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("Kelvora"));
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::HelpRole) {
+                button->click();
+            }
+        }
+        QApplication::processEvents();
+        stillOpenAfterHelp = box->isVisible();
+        box->button(QMessageBox::Yes)->click();
+    });
+    timer->start();
+    EXPECT_EQ(shell.MessageBox("Go on?", MessageIcon::Question, MessageButtons::YesNoHelp),
+              MessageAnswer::Yes);
+    EXPECT_TRUE(stillOpenAfterHelp);
+
+    // One help window, titled and showing the help document; brought to the front, not
+    // opened twice; gone once closed.
+    ASSERT_NE(shell.Help(), nullptr);
+    EXPECT_EQ(shell.Help()->windowTitle(), QStringLiteral("Kelvora Help"));
+    EXPECT_TRUE(shell.Help()->Browser()->toPlainText().contains(QStringLiteral("Adding files")));
+    HelpWindow* first = shell.Help();
+    EXPECT_TRUE(shell.BringHelpToFront());
+    EXPECT_EQ(shell.Help(), first);
+    shell.CloseHelp();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(shell.Help(), nullptr);
+    EXPECT_FALSE(shell.BringHelpToFront());
+}
+
+TEST(QtShellTest, ProgressWindowOnlyFlagsCancelAndClosesWhenItsOwnerSays) {
+    QtShell shell;
+    std::unique_ptr<IProgressWindow> progress = shell.CreateProgressWindow();
+    auto* handle = static_cast<ProgressWindowHandle*>(progress.get());
+    QPointer<CProgressDlg> window = handle->Window();
+    progress->SetRange(0, 2);
+    progress->SetStep(1);
+    progress->SetPosition(0);
+    progress->Show();
+    progress->SetText("[1/2] Converting a.swf...");
+    progress->Step();
+    EXPECT_EQ(window->size(), QSize(459, 106));
+    EXPECT_EQ(window->Bar()->value(), 1);
+
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(progress->Cancelled());
+    window->close();  // the window manager's close: a Cancel, the window stays
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(progress->Cancelled());
+
+    progress->RequestClose();
+    progress.reset();
+    EXPECT_TRUE(window->isVisible());  // closed at the next dispatch, not before
+    shell.PumpMessages();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+}  // namespace
+}  // namespace kelvora
