@@ -29,7 +29,7 @@ declare -A maxlen=([swf]=65536 [flv]=65536 [adpcm]=4096 [wav]=16384 [mp3]=16384
                    [sampleconverter]=4096)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKELVORA_FUZZ=ON \
-    -DKELVORA_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    -DKELVORA_BUILD_TESTS=OFF -DKELVORA_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --parallel 2 --target "${targets[@]/#/fuzz_}"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/kelvora-fuzz-run-XXXXXX")"
