@@ -28,16 +28,21 @@ bool CMappedFile::Open(const std::string& path) {
     if (fd < 0) {
         return false;
     }
+    const bool ok = OpenDescriptor(fd);
+    ::close(fd);
+    return ok;
+}
+
+bool CMappedFile::OpenDescriptor(int fd) {
+    Close();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
         return false;
     }
     const size_t size = static_cast<size_t>(st.st_size);
     if (size > 0) {
         void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (map == MAP_FAILED) {
-            ::close(fd);
             return false;
         }
         // The data is read once from start to end.
@@ -46,7 +51,6 @@ bool CMappedFile::Open(const std::string& path) {
         m_mapSize = size;
         m_data = static_cast<const uint8_t*>(map);
     }
-    ::close(fd);
     m_size = size;
     m_open = true;
     return true;

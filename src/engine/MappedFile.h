@@ -17,6 +17,8 @@ class CMappedFile {
 
     // Maps the file as it is now. An empty file maps to an empty view.
     bool Open(const std::string& path);
+    // Maps the regular file open on `fd` as it is now; the descriptor stays the caller's.
+    bool OpenDescriptor(int fd);
     void Close();
 
     const uint8_t* Data() const { return m_data; }

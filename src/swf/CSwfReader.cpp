@@ -2,8 +2,14 @@
 
 #include <zlib.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "engine/OutputNaming.h"
 
@@ -15,95 +21,101 @@ namespace {
 constexpr uint64_t kMaxInflateRatio = 1032;
 constexpr uint64_t kInflateSlack = 4096;
 constexpr size_t kHeaderOnlyBytes = 20;  // read after the 8-byte preamble in header-only mode
-constexpr size_t kCompressedChunk = 16 * 1024;
-// A claimed length up to this is allocated at once; a longer one must first be shown to inflate
-// that far, so a lying header costs time, never its claim in memory.
+// A claimed length up to this is inflated into the heap at once; a longer one goes to a scratch
+// file that grows only as far as the data really inflates, so neither a lying header nor a huge
+// movie costs its length in memory.
 constexpr size_t kTrustedInflateBytes = 16 * 1024 * 1024;
+constexpr size_t kInflateWindow = 1024 * 1024;
 
 uint32_t LoadLe32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
-}  // namespace
-
-// Where the movie's bytes come from: a file on disk or a file image in memory.
-class CSwfReader::Input {
-  public:
-    virtual ~Input() = default;
-    virtual int64_t Read(void* buffer, size_t n) = 0;  // bytes read, 0 at the end, -1 on error
-    virtual int64_t Size() = 0;                        // the whole file's size, or -1
-};
-
-namespace {
-
-class FileInput final : public CSwfReader::Input {
-  public:
-    explicit FileInput(CFile& file) : m_file(file) {}
-    int64_t Read(void* buffer, size_t n) override { return m_file.Read(buffer, n); }
-    int64_t Size() override { return m_file.Size(); }
-
-  private:
-    CFile& m_file;
-};
-
-class MemoryInput final : public CSwfReader::Input {
-  public:
-    MemoryInput(const uint8_t* data, size_t size) : m_data(data), m_size(data ? size : 0) {}
-    int64_t Read(void* buffer, size_t n) override {
-        const size_t take = std::min(n, m_size - m_pos);
-        if (take > 0) {
-            std::memcpy(buffer, m_data + m_pos, take);
-        }
-        m_pos += take;
-        return static_cast<int64_t>(take);
-    }
-    int64_t Size() override { return static_cast<int64_t>(m_size); }
-
-  private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
-
-// Reads until n bytes are held or the input ends; -1 on a read error.
-int64_t ReadFully(CSwfReader::Input& input, uint8_t* buffer, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        const int64_t r = input.Read(buffer + done, n - done);
-        if (r < 0) {
-            return -1;
-        }
-        if (r == 0) {
-            break;
-        }
-        done += static_cast<size_t>(r);
-    }
-    return static_cast<int64_t>(done);
-}
-
-// Whether `in` inflates (zlib format) to at least `wanted` bytes; the bytes are not kept.
-bool InflatesTo(const uint8_t* in, size_t inSize, size_t wanted) {
+// Inflates zlib data until `wanted` bytes came out, through `window`: `drain` takes the window's
+// bytes each time it is full. False when the data ends or breaks before that, or `drain` fails.
+bool Inflate(const uint8_t* in, size_t inSize, size_t wanted, uint8_t* window, size_t windowSize,
+             const std::function<bool(const uint8_t*, size_t)>& drain) {
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK) {
         return false;
     }
-    std::vector<uint8_t> scratch(64 * 1024);
-    zs.next_in = const_cast<uint8_t*>(in);
-    zs.avail_in = static_cast<uInt>(inSize);
     size_t produced = 0;
     int rc = Z_OK;
-    while (produced < wanted && rc == Z_OK) {
-        zs.next_out = scratch.data();
-        zs.avail_out = static_cast<uInt>(std::min(scratch.size(), wanted - produced));
-        const uInt before = zs.avail_out;
+    bool drained = true;
+    while (produced < wanted && rc == Z_OK && drained) {
+        // zlib counts in 32 bits: a larger input is fed a gigabyte at a time.
+        if (zs.avail_in == 0 && inSize > 0) {
+            const size_t take = std::min<size_t>(inSize, size_t{1} << 30);
+            zs.next_in = const_cast<uint8_t*>(in);
+            zs.avail_in = static_cast<uInt>(take);
+            in += take;
+            inSize -= take;
+        }
+        const size_t room = std::min(windowSize, wanted - produced);
+        zs.next_out = window;
+        zs.avail_out = static_cast<uInt>(room);
         rc = inflate(&zs, Z_SYNC_FLUSH);
-        produced += before - zs.avail_out;
-        if (before == zs.avail_out && rc == Z_OK) {
+        const size_t got = room - zs.avail_out;
+        produced += got;
+        drained = got == 0 || drain(window, got);
+        if (got == 0 && rc == Z_OK && zs.avail_in == 0 && inSize == 0) {
             break;  // no progress: the input is used up
         }
     }
     inflateEnd(&zs);
-    return produced >= wanted;
+    return drained && produced >= wanted;
+}
+
+// An unnamed file in the temporary folder, gone when it is closed; -1 when none can be made.
+int CreateScratchFile() {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = tmp && *tmp ? tmp : "/tmp";
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::string pattern = dir + "/kelvora-movie-XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd >= 0) {
+            ::unlink(pattern.c_str());
+        }
+    }
+    return fd;
+}
+
+enum class ScratchResult { Done, BadData, NoScratch };
+
+// Inflates a movie's body behind its preamble into a scratch file and maps it: a large movie
+// then costs page cache that the system can reclaim, not heap.
+ScratchResult InflateToScratch(const uint8_t* preamble, const uint8_t* in, size_t inSize,
+                               size_t wanted, CMappedFile* map) {
+    const int fd = CreateScratchFile();
+    if (fd < 0) {
+        return ScratchResult::NoScratch;
+    }
+    bool written = true;
+    const auto put = [fd, &written](const uint8_t* data, size_t size) {
+        while (size > 0) {
+            const ssize_t n = ::write(fd, data, size);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                written = false;
+                return false;
+            }
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    };
+    std::vector<uint8_t> window(kInflateWindow);
+    ScratchResult result = ScratchResult::Done;
+    if (!put(preamble, 8) || !Inflate(in, inSize, wanted, window.data(), window.size(), put)) {
+        result = written ? ScratchResult::BadData : ScratchResult::NoScratch;
+    } else if (!map->OpenDescriptor(fd)) {
+        result = ScratchResult::NoScratch;
+    }
+    ::close(fd);
+    return result;
 }
 
 }  // namespace
@@ -132,8 +144,7 @@ void CSwfReader::Reset() {
     m_nameCounter = 1;
     m_width = m_height = m_frameRate = m_frameCount = 0;
     m_version = 0;
-    std::vector<uint8_t>().swap(m_data);
-    m_size = 0;
+    DropData();
     m_firstTagOffset = 0;
     m_bits.Attach(nullptr, 0);
     m_tagStart = 0;
@@ -142,15 +153,25 @@ void CSwfReader::Reset() {
     m_outputBase.clear();
 }
 
+void CSwfReader::DropData() {
+    std::vector<uint8_t>().swap(m_data);
+    m_file.Close();
+    m_scratch.Close();
+    m_bytes = nullptr;
+    m_size = 0;
+    m_bits.Attach(nullptr, 0);
+}
+
 bool CSwfReader::Open(const std::string& path, bool headerOnly) {
     Reset();
-    CFile file;
-    if (!file.OpenRead(path)) {
+    // The file is mapped, not read: a plain movie is walked where it lies, a compressed one is
+    // inflated straight from it.
+    if (!m_file.Open(path) || !Load(m_file.Data(), m_file.Size(), headerOnly)) {
+        DropData();
         return false;
     }
-    FileInput input(file);
-    if (!Load(input, headerOnly)) {
-        return false;
+    if (m_bytes != m_file.Data()) {
+        m_file.Close();
     }
     if (!headerOnly) {
         m_outputBase = MakeOutputBase(path, SourceKind::Swf, m_nameCounter);
@@ -161,9 +182,14 @@ bool CSwfReader::Open(const std::string& path, bool headerOnly) {
 bool CSwfReader::OpenMemory(const uint8_t* data, size_t size, bool headerOnly,
                             const std::string& outputBase) {
     Reset();
-    MemoryInput input(data, size);
-    if (!Load(input, headerOnly)) {
+    if (!data || !Load(data, size, headerOnly)) {
+        DropData();
         return false;
+    }
+    // The caller's bytes need not outlive the call.
+    if (m_bytes == data) {
+        m_data.assign(data, data + m_size);
+        m_bytes = m_data.data();
     }
     if (!headerOnly) {
         m_outputBase = outputBase;
@@ -171,11 +197,11 @@ bool CSwfReader::OpenMemory(const uint8_t* data, size_t size, bool headerOnly,
     return true;
 }
 
-bool CSwfReader::Load(Input& input, bool headerOnly) {
-    uint8_t preamble[8];
-    if (ReadFully(input, preamble, sizeof preamble) != static_cast<int64_t>(sizeof preamble)) {
+bool CSwfReader::Load(const uint8_t* file, size_t fileSize, bool headerOnly) {
+    if (fileSize < 8) {
         return false;
     }
+    const uint8_t* preamble = file;
     const bool plain = preamble[0] == 'F';
     if ((preamble[0] != 'F' && preamble[0] != 'C') || preamble[1] != 'W' || preamble[2] != 'S') {
         return false;
@@ -185,90 +211,63 @@ bool CSwfReader::Load(Input& input, bool headerOnly) {
     if (fileLength < kMinFileLength) {
         return false;
     }
-    const int64_t realSize = input.Size();
-    if (realSize < 8) {
-        return false;
-    }
     // Header-only mode reads the 20 bytes after the preamble, or the whole body of a movie that
     // is shorter than that: a complete 23-byte movie is a movie.
     const size_t wanted = headerOnly ? std::min<size_t>(kHeaderOnlyBytes, size_t{fileLength} - 8)
                                      : size_t{fileLength} - 8;
+    const uint8_t* body = file + 8;
+    const size_t bodySize = fileSize - 8;
 
     if (plain) {
-        // Never more than the file really holds: the header's length is only a claim.
-        const size_t toRead =
-            headerOnly ? wanted : std::min<size_t>(wanted, static_cast<size_t>(realSize - 8));
-        m_data.assign(8 + toRead + 2, 0);
-        std::memcpy(m_data.data(), preamble, 8);
-        const int64_t got = ReadFully(input, m_data.data() + 8, toRead);
-        if (got < 0 || (headerOnly && static_cast<size_t>(got) != toRead)) {
-            std::vector<uint8_t>().swap(m_data);
+        // Never more than the file really holds: the header's length is only a claim. A short
+        // file is walked up to its real end.
+        const size_t held = std::min(wanted, bodySize);
+        if (headerOnly && held != wanted) {
             return false;
         }
-        m_size = static_cast<uint32_t>(8 + static_cast<size_t>(got));
-        // A short read walks up to the real end; the two bytes after it stay zero.
-        std::fill(m_data.begin() + m_size, m_data.end(), 0);
+        m_bytes = file;
+        m_size = static_cast<uint32_t>(8 + held);
     } else {
-        const uint64_t compressed = static_cast<uint64_t>(realSize) - 8;
-        if (uint64_t{fileLength} - 8 > compressed * kMaxInflateRatio + kInflateSlack) {
+        if (uint64_t{fileLength} - 8 > uint64_t{bodySize} * kMaxInflateRatio + kInflateSlack) {
             return false;
         }
-        std::vector<uint8_t> in;
-        if (!headerOnly) {
-            in.resize(static_cast<size_t>(compressed));
-            if (ReadFully(input, in.data(), in.size()) != static_cast<int64_t>(in.size()) ||
-                (wanted > kTrustedInflateBytes && !InflatesTo(in.data(), in.size(), wanted))) {
+        const ScratchResult scratch =
+            !headerOnly && wanted > kTrustedInflateBytes
+                ? InflateToScratch(preamble, body, bodySize, wanted, &m_scratch)
+                : ScratchResult::NoScratch;
+        if (scratch == ScratchResult::BadData) {
+            return false;
+        }
+        if (scratch == ScratchResult::Done) {
+            m_bytes = m_scratch.Data();
+        } else {
+            // Without a scratch file a long claim must first be shown to inflate that far, so
+            // that a lying header costs time, never its claim in memory.
+            std::vector<uint8_t> probe(64 * 1024);
+            const auto keepNothing = [](const uint8_t*, size_t) { return true; };
+            if (wanted > kTrustedInflateBytes &&
+                !Inflate(body, bodySize, wanted, probe.data(), probe.size(), keepNothing)) {
                 return false;
             }
-        }
-        m_data.assign(8 + wanted + 2, 0);
-        z_stream zs{};
-        if (inflateInit(&zs) != Z_OK) {
-            std::vector<uint8_t>().swap(m_data);
-            return false;
-        }
-        zs.next_out = m_data.data() + 8;
-        zs.avail_out = static_cast<uInt>(wanted);
-        int rc = Z_OK;
-        bool readError = false;
-        if (headerOnly) {
-            // Only the first bytes are needed: feed the compressed body a piece at a time.
-            in.resize(kCompressedChunk);
-            while (zs.avail_out > 0 && rc == Z_OK) {
-                const int64_t got = ReadFully(input, in.data(), in.size());
-                if (got <= 0) {
-                    readError = got < 0;
-                    break;
-                }
-                zs.next_in = in.data();
-                zs.avail_in = static_cast<uInt>(got);
-                rc = inflate(&zs, Z_SYNC_FLUSH);
+            m_data.assign(8 + wanted, 0);
+            std::memcpy(m_data.data(), preamble, 8);
+            if (!Inflate(body, bodySize, wanted, m_data.data() + 8, wanted, keepNothing)) {
+                return false;
             }
-        } else {
-            zs.next_in = in.data();
-            zs.avail_in = static_cast<uInt>(in.size());
-            rc = inflate(&zs, Z_SYNC_FLUSH);
-        }
-        const bool complete = !readError && (rc == Z_OK || rc == Z_STREAM_END) && zs.avail_out == 0;
-        inflateEnd(&zs);
-        if (!complete) {
-            std::vector<uint8_t>().swap(m_data);
-            return false;
+            m_bytes = m_data.data();
         }
         m_size = static_cast<uint32_t>(8 + wanted);
     }
 
     ParseHeader();
     if (headerOnly) {
-        std::vector<uint8_t>().swap(m_data);
-        m_size = 0;
-        m_bits.Attach(nullptr, 0);
+        DropData();
     }
     return true;
 }
 
 bool CSwfReader::ParseHeader() {
-    m_bits.Attach(m_data.data(), m_size);
+    m_bits.Attach(m_bytes, m_size);
     m_bits.SetPosition(8);
     const unsigned nbits = m_bits.ReadBits(5);
     const int32_t xMin = m_bits.ReadSignedBits(nbits);
@@ -307,7 +306,7 @@ void CSwfReader::CallHandler(uint16_t code, size_t bodyStart, size_t bodyEnd, si
     }
     // The handler sees the body through a view that ends with the tag: what it reads past the
     // end reads as zero instead of the next tag's bytes.
-    m_bits.Attach(m_data.data(), bodyEnd);
+    m_bits.Attach(m_bytes, bodyEnd);
     m_bits.SetPosition(bodyStart);
     switch (code) {
         case kTagDefineSound:
@@ -323,11 +322,11 @@ void CSwfReader::CallHandler(uint16_t code, size_t bodyStart, size_t bodyEnd, si
         default:
             break;
     }
-    m_bits.Attach(m_data.data(), m_size);
+    m_bits.Attach(m_bytes, m_size);
 }
 
 bool CSwfReader::WalkTags(bool inSprite) {
-    if (m_data.empty()) {
+    if (!m_bytes) {
         return true;
     }
     struct Level {
@@ -350,7 +349,7 @@ bool CSwfReader::WalkTags(bool inSprite) {
             if (limit - pos < 2) {
                 levelDone = true;
             } else {
-                m_bits.Attach(m_data.data(), m_size);
+                m_bits.Attach(m_bytes, m_size);
                 m_bits.SetPosition(pos);
                 const uint16_t header = m_bits.ReadU16();
                 code = static_cast<uint16_t>(header >> 6);
@@ -385,7 +384,7 @@ bool CSwfReader::WalkTags(bool inSprite) {
                 if (m_visitor) {
                     m_visitor(code, bodyStart, tagEnd, depth);
                 }
-                m_bits.Attach(m_data.data(), m_size);
+                m_bits.Attach(m_bytes, m_size);
                 m_bits.SetPosition(bodyStart);
                 EnterSprite();
                 levels.push_back({tagEnd, tagEnd});
@@ -405,7 +404,7 @@ bool CSwfReader::WalkTags(bool inSprite) {
             pos = done.resumeAt;
         }
     }
-    m_bits.Attach(m_data.data(), m_size);
+    m_bits.Attach(m_bytes, m_size);
     return true;
 }
 

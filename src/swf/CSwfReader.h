@@ -10,6 +10,7 @@
 
 #include "engine/BitReader.h"
 #include "engine/File.h"
+#include "engine/MappedFile.h"
 #include "engine/Records.h"
 
 namespace kelvora {
@@ -96,10 +97,9 @@ class CSwfReader {
     void CloseStream();
 
     // Where a movie's bytes come from: a file or a file image in memory.
-    class Input;
-
   private:
-    bool Load(Input& input, bool headerOnly);
+    bool Load(const uint8_t* file, size_t fileSize, bool headerOnly);
+    void DropData();
     bool ParseHeader();
     void CallHandler(uint16_t code, size_t bodyStart, size_t bodyEnd, size_t depth);
     // The target pass: every element brought to the batch's format.
@@ -115,9 +115,12 @@ class CSwfReader {
     int32_t m_frameCount = 0;
     uint16_t m_version = 0;
 
-    // Body: bytes 0..7 are the header (unset for a CWS movie); two zero bytes follow the data.
+    // The movie, preamble first; a compressed movie's body inflated.
+    const uint8_t* m_bytes = nullptr;  // the movie: in m_file, m_scratch or m_data
+    uint32_t m_size = 0;               // its valid bytes
+    CMappedFile m_file;                // the movie file, while it is walked where it lies
+    CMappedFile m_scratch;             // a large movie's inflated body
     std::vector<uint8_t> m_data;
-    uint32_t m_size = 0;  // valid bytes in m_data
     size_t m_firstTagOffset = 0;
     BitReader m_bits;
 

@@ -93,7 +93,7 @@ void CSwfReader::OnDefineSound() {
             return;
         }
         const size_t from = std::min(m_bits.Position(), m_tagEnd);
-        file.Write(m_data.data() + from, m_tagEnd - from);
+        file.Write(m_bytes + from, m_tagEnd - from);
         if (!file.Close()) {
             RemoveFile(element.path);
             return;
@@ -117,7 +117,7 @@ void CSwfReader::OnDefineSound() {
             std::vector<uint8_t> buffer;  // one piece of this sound, freed after it
             DecodeAdpcmInto(m_bits, frames, f, file, buffer);
         } else {
-            file.Write(m_data.data() + from, m_tagEnd - from);
+            file.Write(m_bytes + from, m_tagEnd - from);
         }
         if (!FinishWavFile(file)) {
             RemoveFile(element.path);
@@ -171,7 +171,7 @@ void CSwfReader::OnSoundStreamBlock() {
         case kFormatPcmLittleEndian:
             record.sampleCount += static_cast<uint32_t>(m_stream.samplesPerBlock);
             if (file) {
-                file->Write(m_data.data() + bodyStart, m_tagEnd - bodyStart);
+                file->Write(m_bytes + bodyStart, m_tagEnd - bodyStart);
             }
             break;
         case kFormatAdpcm:
@@ -196,7 +196,7 @@ void CSwfReader::OnSoundStreamBlock() {
             m_bits.Skip(2);  // seek samples
             if (file) {
                 const size_t from = bodyStart + 4;
-                file->Write(m_data.data() + from, m_tagEnd - from);
+                file->Write(m_bytes + from, m_tagEnd - from);
             }
             break;
         }

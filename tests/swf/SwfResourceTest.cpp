@@ -33,7 +33,8 @@ class SwfResources : public ::testing::Test {
         EXPECT_TRUE(WriteFileBytes(path, file));
         HeapMeter meter;
         const bool ok = m_reader.ExtractElements(path);
-        m_peakAboveFile = meter.PeakAbove() - std::min(meter.PeakAbove(), file.size());
+        m_peak = meter.PeakAbove();
+        m_peakAboveFile = m_peak - std::min(m_peak, file.size());
         return ok;
     }
     Bytes Payload(size_t element) {
@@ -43,6 +44,7 @@ class SwfResources : public ::testing::Test {
 
     TempDir m_dir;
     CSwfReader m_reader;
+    size_t m_peak = 0;
     size_t m_peakAboveFile = 0;
 };
 
@@ -80,7 +82,7 @@ TEST_F(SwfResources, StreamBlocksDecodeNoMoreThanTheirDataHolds) {
     EXPECT_EQ(Payload(0).size(), 1000u * 4u);
 }
 
-TEST_F(SwfResources, ACompressedLengthThatLiesCostsNoMemory) {
+TEST_F(SwfResources, NeitherALyingNorATrueLargeLengthCostsItsSizeInHeap) {
     // 100 KB of zlib data that cannot shrink, claiming 64 MB: within what zlib could inflate
     // that much data to, but it does not.
     SwfMovie movie;
@@ -91,11 +93,21 @@ TEST_F(SwfResources, ACompressedLengthThatLiesCostsNoMemory) {
     EXPECT_LT(m_peakAboveFile, size_t{1} << 20);
     EXPECT_EQ(m_dir.List(), std::vector<std::string>{"clip.swf"});
 
-    // The same length told truly is inflated and walked.
-    movie.tags = Concat({SwfTag(1, Bytes(20 << 20, 0x5A)), SwfEndTag()});
+    // The same length told truly is inflated and walked, outside the heap.
+    const Bytes pcm = Noise(20 << 20);
+    movie.tags = Concat({DefineSound(1, 3, 3, true, true, pcm.size() / 4, pcm), SwfEndTag()});
     movie.lengthOverride = -1;
     EXPECT_TRUE(Extract(movie));
     EXPECT_EQ(m_reader.DataSize(), BuildSwf(SwfMovie{.tags = movie.tags}).size());
+    EXPECT_LT(m_peak, size_t{4} << 20);
+    ASSERT_EQ(m_reader.Elements().size(), 1u);
+    EXPECT_TRUE(Payload(0) == pcm);
+
+    // A plain movie is walked where it lies, not copied.
+    movie.compressed = false;
+    EXPECT_TRUE(Extract(movie));
+    EXPECT_LT(m_peak, size_t{2} << 20);
+    EXPECT_TRUE(Payload(0) == pcm);
 }
 
 }  // namespace
