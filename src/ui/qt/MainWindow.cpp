@@ -57,8 +57,8 @@ MainWindow::MainWindow(CMainDlg& dlg, QWidget* parent)
 
     CreateControls();
     CreateShortcuts();
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
+                           [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
 
     if (const QScreen* s = screen()) {
         const QRect area = s->availableGeometry();
@@ -66,7 +66,11 @@ MainWindow::MainWindow(CMainDlg& dlg, QWidget* parent)
     }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The controls are destroyed after this body, moving the focus as they go: the window must
+    // not hear of it once it is no longer a MainWindow.
+    disconnect(m_focusWatch);
+}
 
 void MainWindow::Place(QWidget* control, int32_t id, const QRect& rect, const char* tooltip) {
     control->setGeometry(rect);

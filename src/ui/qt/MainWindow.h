@@ -81,6 +81,7 @@ class MainWindow : public QWidget {
     SortListView* m_outputView = nullptr;
     std::map<int32_t, QWidget*> m_controls;
     TooltipDelayStyle* m_tooltipStyle = nullptr;
+    QMetaObject::Connection m_focusWatch;
     QPointer<QWidget> m_lastFocus;  // the last control of this window that had the focus
     WindowDrag m_drag;
 };
