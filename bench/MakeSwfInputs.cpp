@@ -3,6 +3,11 @@
 //   events.swf   200 short event sounds (PCM and MP3, alternating)
 //   stream.swf   the whole sound as one PCM stream in the main timeline, and the MP3 as an MP3
 //                stream inside a sprite
+// kelvora_make_swf --big MB OUT_FOLDER: writes movies of about MB megabytes of sound data, for
+// measuring what large movies cost:
+//   big_stream.swf      a PCM stream in blocks of 1/12 s
+//   big_stream_cws.swf  the same movie compressed
+//   big_adpcm.swf       one ADPCM event sound (4-bit stereo)
 #include <cstdio>
 #include <string>
 
@@ -30,11 +35,50 @@ std::vector<Bytes> Mp3Pieces(const Bytes& mp3, size_t approxBytes) {
     return pieces;
 }
 
+// Bytes that zlib cannot shrink and that decode to sound of every value.
+Bytes Noise(size_t size) {
+    Bytes b(size);
+    uint32_t seed = 1;
+    for (uint8_t& v : b) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<uint8_t>(seed >> 16);
+    }
+    return b;
+}
+
+int WriteBigMovies(size_t megabytes, const std::string& out) {
+    const Bytes noise = Noise(megabytes << 20);
+    ByteWriter stream;
+    const uint16_t spb = 44100 / 12;
+    stream.Append(SoundStreamHead(3, 3, true, true, spb));
+    for (size_t at = 0; at + spb * 4u <= noise.size(); at += spb * 4u) {
+        stream.Append(SoundStreamBlock(Bytes(noise.begin() + static_cast<long>(at),
+                                             noise.begin() + static_cast<long>(at + spb * 4u))));
+    }
+    SwfMovie movie;
+    movie.tags = Concat({stream.bytes(), SwfEndTag()});
+    bool ok = WriteFileBytes(out + "/big_stream.swf", BuildSwf(movie));
+    movie.compressed = true;
+    ok = ok && WriteFileBytes(out + "/big_stream_cws.swf", BuildSwf(movie));
+    // 4-bit stereo codes: a block of 4096 samples is 22 + 2 * 4095 * 4 bits.
+    const uint32_t samples = static_cast<uint32_t>(noise.size() / 1026 * 1024);
+    const Bytes adpcm = Concat({Bytes{0x80}, noise});
+    movie.compressed = false;
+    movie.tags = Concat({DefineSound(1, 1, 3, true, true, samples, adpcm), SwfEndTag()});
+    ok = ok && WriteFileBytes(out + "/big_adpcm.swf", BuildSwf(movie));
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--big") {
+        return WriteBigMovies(std::stoul(argv[2]), argv[3]);
+    }
     if (argc != 4) {
-        std::fprintf(stderr, "usage: kelvora_make_swf IN.wav IN.mp3 OUT_FOLDER\n");
+        std::fprintf(stderr,
+                     "usage: kelvora_make_swf IN.wav IN.mp3 OUT_FOLDER\n"
+                     "       kelvora_make_swf --big MB OUT_FOLDER\n");
         return 2;
     }
     const Bytes wav = ReadFileBytes(argv[1]);
@@ -57,7 +101,8 @@ int main(int argc, char** argv) {
                               pcm.begin() + static_cast<long>(from + second));
             events = Concat({events, DefineSound(i, 3, 3, true, true, 44100, sound)});
         } else {
-            events = Concat({events, DefineSound(i, 2, 3, true, true, 44100, pieces[i % pieces.size()])});
+            events = Concat(
+                {events, DefineSound(i, 2, 3, true, true, 44100, pieces[i % pieces.size()])});
         }
     }
     SwfMovie movie;

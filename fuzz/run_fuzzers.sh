@@ -6,7 +6,8 @@
 #
 #   fuzz/run_fuzzers.sh SECONDS [TARGET...]      targets: swf flv adpcm wav mp3 sampleconverter
 #
-# CI runs it with 30 seconds a target. KELVORA_FUZZ_BUILD names another build folder.
+# CI runs it with 30 seconds a target. KELVORA_FUZZ_BUILD names another build folder; one that is
+# configured already (CI's sanitized test build, say) is used as it is.
 set -euo pipefail
 
 if [ $# -lt 1 ] || ! [[ "$1" =~ ^[0-9]+$ ]]; then
@@ -28,8 +29,10 @@ declare -A dict=([swf]=swf.dict [flv]=flv.dict [wav]=audio.dict [mp3]=audio.dict
 declare -A maxlen=([swf]=65536 [flv]=65536 [adpcm]=4096 [wav]=16384 [mp3]=16384
                    [sampleconverter]=4096)
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKELVORA_FUZZ=ON \
-    -DKELVORA_BUILD_TESTS=OFF -DKELVORA_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKELVORA_FUZZ=ON \
+        -DKELVORA_BUILD_TESTS=OFF -DKELVORA_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 cmake --build "$build" --parallel 2 --target "${targets[@]/#/fuzz_}"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/kelvora-fuzz-run-XXXXXX")"
