@@ -1,7 +1,11 @@
-// The tag walk over movies of nothing but tiny tags, at growing tag counts: the time must grow
+// The tag walk: over movies of nothing but tiny tags, at growing tag counts: the time must grow
 // linearly with the count (the reported complexity). Half the tags are unknown ones, half empty
 // blocks of an ADPCM stream whose head claims the most samples a block can have.
 #include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "support/Bytes.h"
 #include "support/SwfBuilder.h"
@@ -38,6 +42,62 @@ BENCHMARK(WalkTinyTags)
     ->Range(1 << 16, 1 << 22)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+
+// The walk of a movie that is mostly sound: a PCM stream in blocks of 1/12 s, copied to its WAV
+// file. Reported in MB of movie a second.
+void WalkSoundMovie(benchmark::State& state) {
+    const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
+    test::ByteWriter w;
+    const uint16_t spb = 44100 / 12;
+    w.Append(test::SoundStreamHead(3, 3, true, true, spb));
+    const test::Bytes block(spb * 4u, 0x11);
+    for (size_t at = 0; at + block.size() <= bytes; at += block.size()) {
+        w.Append(test::SoundStreamBlock(block));
+    }
+    test::SwfMovie movie;
+    movie.tags = w.take();
+    test::TempDir dir;
+    const std::string path = dir.File("movie.swf");
+    test::WriteFileBytes(path, test::BuildSwf(movie));
+    for (auto _ : state) {
+        CSwfReader reader;
+        benchmark::DoNotOptimize(reader.ExtractElements(path));
+        state.PauseTiming();
+        for (const OutputItem& e : reader.Elements()) {
+            std::remove(e.path.c_str());
+        }
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
+}
+
+BENCHMARK(WalkSoundMovie)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+
+// What the source list does for each file added: the header of a movie, plain and compressed.
+void ReadHeaders(benchmark::State& state) {
+    const bool compressed = state.range(0) != 0;
+    test::TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 100; ++i) {
+        test::SwfMovie movie;
+        movie.compressed = compressed;
+        movie.tags =
+            test::Concat({test::SwfTag(1, test::Bytes(64 * 1024, 0x22)), test::SwfEndTag()});
+        paths.push_back(dir.File("m" + std::to_string(i) + ".swf"));
+        test::WriteFileBytes(paths.back(), test::BuildSwf(movie));
+    }
+    for (auto _ : state) {
+        for (const std::string& p : paths) {
+            CSwfReader reader;
+            SwfMovieInfo info;
+            benchmark::DoNotOptimize(reader.ReadInfo(p, &info));
+        }
+    }
+    state.counters["headers/s"] = benchmark::Counter(static_cast<double>(paths.size()),
+                                                     benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(ReadHeaders)->Arg(0)->Arg(1)->ArgNames({"compressed"});
 
 }  // namespace
 }  // namespace kelvora
