@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) in
-# their own build folder and runs each one for SECONDS from its seeds and regression inputs, one
-# target after another. Fails when any target finds a fault; the input that found it is kept in
+# their own build folder and runs each one for SECONDS from its seeds and regression inputs, as
+# many at once as there are processors. Fails when any target finds a fault; the input that found it is kept in
 # the build folder's findings/ (put it into fuzz/regressions/TARGET/ once it is fixed).
 #
 #   fuzz/run_fuzzers.sh SECONDS [TARGET...]      targets: swf flv adpcm wav mp3 sampleconverter
@@ -38,25 +38,48 @@ cmake --build "$build" --parallel 2 --target "${targets[@]/#/fuzz_}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/kelvora-fuzz-run-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 findings="$build/findings"
-status=0
 for t in "${targets[@]}"; do
     if [ -z "${maxlen[$t]:-}" ]; then
         echo "unknown target: $t" >&2
         exit 2
     fi
+done
+
+# Runs one target; its verdict is the file $work/T/status.
+fuzz_one() {
+    local t="$1"
     # New inputs go to a folder of this run; the committed seeds are only read.
     mkdir -p "$work/$t/corpus" "$work/$t/artifacts"
-    inputs=("$work/$t/corpus" "$root/fuzz/corpus/$t")
+    local inputs=("$work/$t/corpus" "$root/fuzz/corpus/$t")
     if [ -d "$root/fuzz/regressions/$t" ]; then
         inputs+=("$root/fuzz/regressions/$t")
     fi
-    args=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len="${maxlen[$t]}"
-          -artifact_prefix="$work/$t/artifacts/" -print_final_stats=1)
+    local args=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len="${maxlen[$t]}"
+                -artifact_prefix="$work/$t/artifacts/" -print_final_stats=1)
     if [ -n "${dict[$t]:-}" ]; then
         args+=(-dict="$root/fuzz/${dict[$t]}")
     fi
+    if "$build/fuzz/fuzz_$t" "${args[@]}" "${inputs[@]}" >"$work/$t/log" 2>&1; then
+        echo ok >"$work/$t/status"
+    else
+        echo fault >"$work/$t/status"
+    fi
+}
+
+# As many targets at once as there are processors (KELVORA_FUZZ_JOBS sets another number).
+jobs="${KELVORA_FUZZ_JOBS:-$(nproc)}"
+for t in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do
+        wait -n || true
+    done
+    fuzz_one "$t" &
+done
+wait
+
+status=0
+for t in "${targets[@]}"; do
     log="$work/$t/log"
-    if "$build/fuzz/fuzz_$t" "${args[@]}" "${inputs[@]}" >"$log" 2>&1; then
+    if [ "$(cat "$work/$t/status" 2>/dev/null)" = ok ]; then
         summary="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true)"
         echo "fuzz_$t: ok ${summary#*DONE}"
     else
