@@ -5,11 +5,10 @@
 
 #include <QApplication>
 #include <cstdlib>
-#include <filesystem>
 
+#include "BigListMovies.h"
 #include "support/Bytes.h"
 #include "support/FakeShell.h"
-#include "support/SwfBuilder.h"
 #include "ui/CMainDlg.h"
 #include "ui/qt/MainWindow.h"
 
@@ -18,25 +17,8 @@ namespace {
 using namespace kelvora;
 using namespace kelvora::test;
 
-constexpr int kFiles = 10000;
-
-const TempDir& Movies() {
-    static TempDir dir;
-    static bool made = false;
-    if (!made) {
-        SwfMovie movie;
-        movie.tags = SwfEndTag();
-        for (int i = 0; i < kFiles; ++i) {
-            const std::string folder = dir.File("f" + std::to_string(i % 100));
-            std::filesystem::create_directories(folder);
-            movie.frameCount = static_cast<uint16_t>(i * 7 % 5000);
-            movie.xMax = 20 * (100 + i % 700);
-            WriteFileBytes(folder + "/movie" + std::to_string(i) + ".swf", BuildSwf(movie));
-        }
-        made = true;
-    }
-    return dir;
-}
+using bench::BigListMovies;
+constexpr int kFiles = bench::kBigListFiles;
 
 // A shown main window over the fake shell, with every movie added through Add Folder.
 struct Window {
@@ -50,14 +32,14 @@ struct Window {
         QApplication::processEvents();
     }
     void AddAll() {
-        shell.folderAnswers.push_back(Movies().path() + "/");
+        shell.folderAnswers.push_back(BigListMovies().path() + "/");
         dlg.OnCommand(kCmdAddFolder);
         QApplication::processEvents();
     }
 };
 
 void BM_WindowAddFolderOf10000(benchmark::State& state) {
-    Movies();
+    BigListMovies();
     for (auto _ : state) {
         Window w;
         w.AddAll();

@@ -2,11 +2,9 @@
 // the source list by each column, and removing all rows.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-
+#include "BigListMovies.h"
 #include "support/Bytes.h"
 #include "support/FakeShell.h"
-#include "support/SwfBuilder.h"
 #include "ui/CMainDlg.h"
 
 namespace {
@@ -14,35 +12,16 @@ namespace {
 using namespace kelvora;
 using namespace kelvora::test;
 
-constexpr int kFiles = 10000;
-
-// 10,000 small movies in 100 folders, made once.
-const TempDir& Movies() {
-    static TempDir dir;
-    static bool made = false;
-    if (!made) {
-        SwfMovie movie;
-        movie.tags = SwfEndTag();
-        for (int i = 0; i < kFiles; ++i) {
-            const std::string folder = dir.File("f" + std::to_string(i % 100));
-            std::filesystem::create_directories(folder);
-            movie.frameCount = static_cast<uint16_t>(i * 7 % 5000);
-            movie.frameRate88 = static_cast<uint16_t>((1 + i % 60) << 8);
-            movie.xMax = 20 * (100 + i % 700);
-            WriteFileBytes(folder + "/movie" + std::to_string(i) + ".swf", BuildSwf(movie));
-        }
-        made = true;
-    }
-    return dir;
-}
+using bench::BigListMovies;
+constexpr int kFiles = bench::kBigListFiles;
 
 void AddAll(FakeShell& shell, CMainDlg& dlg) {
-    shell.folderAnswers.push_back(Movies().path() + "/");
+    shell.folderAnswers.push_back(BigListMovies().path() + "/");
     dlg.AddFolder();
 }
 
 void BM_AddFolderOf10000(benchmark::State& state) {
-    Movies();
+    BigListMovies();
     for (auto _ : state) {
         FakeShell shell;
         shell.firstRunSetting = 0;

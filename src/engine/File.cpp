@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -85,6 +86,26 @@ bool CFile::CreateAlways(const std::string& path) {
 
 bool CFile::CreateNew(const std::string& path) {
     return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL);
+}
+
+bool CFile::CreateScratch() {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp && *tmp ? tmp : "/tmp";
+    if (OpenWith(folder, O_TMPFILE | O_RDWR)) {
+        return true;
+    }
+    // A file system without unnamed files: a named one, unlinked at once.
+    std::string pattern = folder + "/kelvora-scratch-XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    ::unlink(pattern.c_str());
+    m_fd = fd;
+    m_writing = true;
+    m_writeFailed = false;
+    m_bufUsed = m_bufPos = 0;
+    return true;
 }
 
 int64_t CFile::Read(void* buffer, size_t n) {

@@ -27,6 +27,9 @@ class CFile {
     bool CreateAlways(const std::string& path);
     // Creates a file for writing only when no file of that name exists.
     bool CreateNew(const std::string& path);
+    // Creates an unnamed file for writing in the temporary folder ($TMPDIR, else /tmp); it is
+    // gone when it is closed.
+    bool CreateScratch();
 
     bool IsOpen() const { return m_fd >= 0; }
     int Fd() const { return m_fd; }

@@ -2,12 +2,7 @@
 
 #include <zlib.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -66,55 +61,26 @@ bool Inflate(const uint8_t* in, size_t inSize, size_t wanted, uint8_t* window, s
     return drained && produced >= wanted;
 }
 
-// An unnamed file in the temporary folder, gone when it is closed; -1 when none can be made.
-int CreateScratchFile() {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string dir = tmp && *tmp ? tmp : "/tmp";
-    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        std::string pattern = dir + "/kelvora-movie-XXXXXX";
-        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd >= 0) {
-            ::unlink(pattern.c_str());
-        }
-    }
-    return fd;
-}
-
 enum class ScratchResult { Done, BadData, NoScratch };
 
 // Inflates a movie's body behind its preamble into a scratch file and maps it: a large movie
 // then costs page cache that the system can reclaim, not heap.
 ScratchResult InflateToScratch(const uint8_t* preamble, const uint8_t* in, size_t inSize,
                                size_t wanted, CMappedFile* map) {
-    const int fd = CreateScratchFile();
-    if (fd < 0) {
+    CFile scratch;
+    if (!scratch.CreateScratch()) {
         return ScratchResult::NoScratch;
     }
-    bool written = true;
-    const auto put = [fd, &written](const uint8_t* data, size_t size) {
-        while (size > 0) {
-            const ssize_t n = ::write(fd, data, size);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                written = false;
-                return false;
-            }
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-        return true;
+    const auto put = [&scratch](const uint8_t* data, size_t size) {
+        return scratch.Write(data, size);
     };
     std::vector<uint8_t> window(kInflateWindow);
     ScratchResult result = ScratchResult::Done;
     if (!put(preamble, 8) || !Inflate(in, inSize, wanted, window.data(), window.size(), put)) {
-        result = written ? ScratchResult::BadData : ScratchResult::NoScratch;
-    } else if (!map->OpenDescriptor(fd)) {
+        result = scratch.WriteFailed() ? ScratchResult::NoScratch : ScratchResult::BadData;
+    } else if (!scratch.Flush() || !map->OpenDescriptor(scratch.Fd())) {
         result = ScratchResult::NoScratch;
     }
-    ::close(fd);
     return result;
 }
 
