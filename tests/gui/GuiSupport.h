@@ -39,16 +39,4 @@ inline void Choose(QMenu& menu, int32_t id) {
     QTest::keyClick(&menu, Qt::Key_Return);
 }
 
-// A movie with `sounds` short PCM event sounds, written to `path`.
-inline bool WriteSwfWithSounds(const std::string& path, int sounds) {
-    Bytes tags;
-    for (int i = 0; i < sounds; ++i) {
-        tags = Concat({tags, DefineSound(static_cast<uint16_t>(i + 1), 3, 2, true, false, 2000,
-                                         Pcm16(Tone(2000, 1, 22050)))});
-    }
-    SwfMovie movie;
-    movie.tags = Concat({tags, SwfEndTag()});
-    return WriteFileBytes(path, BuildSwf(movie));
-}
-
 }  // namespace kelvora::test

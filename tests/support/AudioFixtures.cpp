@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "audio/TranscodeWavToMp3.h"
+#include "support/SwfBuilder.h"
 #include "support/WavBuilder.h"
 
 namespace kelvora::test {
@@ -63,6 +64,17 @@ Mp3Info ScanMp3Frames(const Bytes& mp3) {
         pos += length;
     }
     return info;
+}
+
+bool WriteSwfWithSounds(const std::string& path, int sounds) {
+    Bytes tags;
+    for (int i = 0; i < sounds; ++i) {
+        tags = Concat({tags, DefineSound(static_cast<uint16_t>(i + 1), 3, 2, true, false, 2000,
+                                         Pcm16(Tone(2000, 1, 22050)))});
+    }
+    SwfMovie movie;
+    movie.tags = Concat({tags, SwfEndTag()});
+    return WriteFileBytes(path, BuildSwf(movie));
 }
 
 }  // namespace kelvora::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "support/Bytes.h"
@@ -21,5 +22,8 @@ struct Mp3Info {
     uint16_t channels = 0;
 };
 Mp3Info ScanMp3Frames(const Bytes& mp3);
+
+// A movie with `sounds` short PCM event sounds, written to `path`.
+bool WriteSwfWithSounds(const std::string& path, int sounds);
 
 }  // namespace kelvora::test

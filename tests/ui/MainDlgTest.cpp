@@ -31,14 +31,7 @@ struct World {
     }
     // A movie with `sounds` short PCM event sounds, in the list.
     SourceItem* AddSwf(const std::string& name, int sounds) {
-        Bytes tags;
-        for (int i = 0; i < sounds; ++i) {
-            tags = Concat({tags, DefineSound(static_cast<uint16_t>(i + 1), 3, 2, true, false, 2000,
-                                             Pcm16(Tone(2000, 1, 22050)))});
-        }
-        SwfMovie movie;
-        movie.tags = Concat({tags, SwfEndTag()});
-        EXPECT_TRUE(WriteFileBytes(dir.File(name), BuildSwf(movie)));
+        EXPECT_TRUE(WriteSwfWithSounds(dir.File(name), sounds));
         return Add(name);
     }
     SourceItem* Add(const std::string& name, SourceKind kind = SourceKind::Swf) {
