@@ -35,28 +35,10 @@ std::vector<Bytes> Mp3Pieces(const Bytes& mp3, size_t approxBytes) {
     return pieces;
 }
 
-// Bytes that zlib cannot shrink and that decode to sound of every value.
-Bytes Noise(size_t size) {
-    Bytes b(size);
-    uint32_t seed = 1;
-    for (uint8_t& v : b) {
-        seed = seed * 1103515245u + 12345u;
-        v = static_cast<uint8_t>(seed >> 16);
-    }
-    return b;
-}
-
 int WriteBigMovies(size_t megabytes, const std::string& out) {
     const Bytes noise = Noise(megabytes << 20);
-    ByteWriter stream;
-    const uint16_t spb = 44100 / 12;
-    stream.Append(SoundStreamHead(3, 3, true, true, spb));
-    for (size_t at = 0; at + spb * 4u <= noise.size(); at += spb * 4u) {
-        stream.Append(SoundStreamBlock(Bytes(noise.begin() + static_cast<long>(at),
-                                             noise.begin() + static_cast<long>(at + spb * 4u))));
-    }
     SwfMovie movie;
-    movie.tags = Concat({stream.bytes(), SwfEndTag()});
+    movie.tags = Concat({PcmStream(noise), SwfEndTag()});
     bool ok = WriteFileBytes(out + "/big_stream.swf", BuildSwf(movie));
     movie.compressed = true;
     ok = ok && WriteFileBytes(out + "/big_stream_cws.swf", BuildSwf(movie));
@@ -110,19 +92,12 @@ int main(int argc, char** argv) {
     WriteFileBytes(out + "/events.swf", BuildSwf(movie));
 
     // Streams: PCM blocks of 1/12 s in the main timeline; the MP3 in a sprite.
-    ByteWriter stream;
-    const uint16_t spb = 44100 / 12;
-    stream.Append(SoundStreamHead(3, 3, true, true, spb));
-    for (size_t at = 0; at + spb * 4u <= pcm.size(); at += spb * 4u) {
-        stream.Append(SoundStreamBlock(Bytes(pcm.begin() + static_cast<long>(at),
-                                             pcm.begin() + static_cast<long>(at + spb * 4u))));
-    }
     ByteWriter sprite;
     sprite.Append(SoundStreamHead(2, 3, true, true, 1152));
     for (const Bytes& piece : Mp3Pieces(mp3, 1500)) {
         sprite.Append(Mp3StreamBlock(1152, 0, piece));
     }
-    movie.tags = Concat({stream.bytes(), DefineSprite(1, 1, sprite.bytes()), SwfEndTag()});
+    movie.tags = Concat({PcmStream(pcm), DefineSprite(1, 1, sprite.bytes()), SwfEndTag()});
     WriteFileBytes(out + "/stream.swf", BuildSwf(movie));
     return 0;
 }

@@ -47,15 +47,8 @@ BENCHMARK(WalkTinyTags)
 // file. Reported in MB of movie a second.
 void WalkSoundMovie(benchmark::State& state) {
     const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
-    test::ByteWriter w;
-    const uint16_t spb = 44100 / 12;
-    w.Append(test::SoundStreamHead(3, 3, true, true, spb));
-    const test::Bytes block(spb * 4u, 0x11);
-    for (size_t at = 0; at + block.size() <= bytes; at += block.size()) {
-        w.Append(test::SoundStreamBlock(block));
-    }
     test::SwfMovie movie;
-    movie.tags = w.take();
+    movie.tags = test::PcmStream(test::Bytes(bytes, 0x11));
     test::TempDir dir;
     const std::string path = dir.File("movie.swf");
     test::WriteFileBytes(path, test::BuildSwf(movie));

@@ -70,6 +70,15 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+Bytes Noise(size_t size, uint32_t seed) {
+    Bytes b(size);
+    for (uint8_t& v : b) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<uint8_t>(seed >> 16);
+    }
+    return b;
+}
+
 bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()),

@@ -41,6 +41,9 @@ class BitWriter {
 
 Bytes Concat(std::initializer_list<Bytes> parts);
 
+// Pseudo-random bytes: data that zlib cannot shrink and codes that move a decoder everywhere.
+Bytes Noise(size_t size, uint32_t seed = 1);
+
 // Files on disk.
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);

@@ -63,6 +63,18 @@ Bytes SoundStreamBlock(const Bytes& data) {
     return SwfTag(19, data);
 }
 
+Bytes PcmStream(const Bytes& pcm) {
+    ByteWriter stream;
+    const uint16_t spb = 44100 / 12;
+    const size_t blockBytes = spb * 4u;
+    stream.Append(SoundStreamHead(3, 3, true, true, spb));
+    for (size_t at = 0; at + blockBytes <= pcm.size(); at += blockBytes) {
+        stream.Append(SoundStreamBlock(Bytes(pcm.begin() + static_cast<long>(at),
+                                             pcm.begin() + static_cast<long>(at + blockBytes))));
+    }
+    return stream.take();
+}
+
 Bytes Mp3StreamBlock(uint16_t sampleCount, int16_t seek, const Bytes& frames) {
     ByteWriter body;
     body.U16(sampleCount).U16(static_cast<uint16_t>(seek)).Append(frames);

@@ -25,6 +25,9 @@ Bytes SoundStreamHead(unsigned format, unsigned rateIndex, bool is16Bit, bool is
                       uint16_t samplesPerBlock, bool head2 = false);
 // SoundStreamBlock (19) with raw data (PCM, ADPCM).
 Bytes SoundStreamBlock(const Bytes& data);
+// A SoundStreamHead and SoundStreamBlocks of 16-bit stereo 44.1 kHz PCM, 1/12 s a block (what
+// is left of `pcm` after the last whole block is not used).
+Bytes PcmStream(const Bytes& pcm);
 // SoundStreamBlock (19) of an MP3 stream: sample count, seek samples, frames.
 Bytes Mp3StreamBlock(uint16_t sampleCount, int16_t seek, const Bytes& frames);
 

@@ -13,17 +13,6 @@ namespace {
 
 using namespace test;
 
-// Pseudo-random bytes: codes that move the predictor everywhere, and data that zlib cannot
-// shrink.
-Bytes Noise(size_t size, uint32_t seed = 1) {
-    Bytes b(size);
-    for (uint8_t& v : b) {
-        seed = seed * 1103515245u + 12345u;
-        v = static_cast<uint8_t>(seed >> 16);
-    }
-    return b;
-}
-
 class SwfResources : public ::testing::Test {
   protected:
     // Writes the movie and extracts its elements, measuring the heap it takes above the file.
