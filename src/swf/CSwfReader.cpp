@@ -209,11 +209,12 @@ bool CSwfReader::Load(const uint8_t* file, size_t fileSize, bool headerOnly) {
         } else {
             // Without a scratch file a long claim must first be shown to inflate that far, so
             // that a lying header costs time, never its claim in memory.
-            std::vector<uint8_t> probe(64 * 1024);
             const auto keepNothing = [](const uint8_t*, size_t) { return true; };
-            if (wanted > kTrustedInflateBytes &&
-                !Inflate(body, bodySize, wanted, probe.data(), probe.size(), keepNothing)) {
-                return false;
+            if (wanted > kTrustedInflateBytes) {
+                std::vector<uint8_t> probe(64 * 1024);
+                if (!Inflate(body, bodySize, wanted, probe.data(), probe.size(), keepNothing)) {
+                    return false;
+                }
             }
             m_data.assign(8 + wanted, 0);
             std::memcpy(m_data.data(), preamble, 8);
