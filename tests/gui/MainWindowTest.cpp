@@ -260,6 +260,26 @@ TEST_F(MainWindowTest, PopupsAreEnabledByTheRulesAndRunTheChosenItem) {
     EXPECT_EQ(dlg.Items().size(), 0u);
 }
 
+TEST_F(MainWindowTest, RemovingARowLeavesNothingSelectedAndASecondDelRemovesNothing) {
+    for (const char* name : {"a.swf", "b.swf", "c.swf", "d.swf"}) {
+        ASSERT_TRUE(WriteSwfWithSounds(dir.File(name), 1));
+        ASSERT_TRUE(dlg.AddSourceFile(dir.File(name)));
+    }
+    for (const int row : {1, 2}) {  // a middle row, then the last one
+        ClickRow(Sources(), row);
+        ASSERT_EQ(dlg.SourceListCtrl().FirstSelected(), row);
+        QTest::keyClick(&Sources(), Qt::Key_Delete);
+        EXPECT_EQ(dlg.SourceListCtrl().FirstSelected(), -1);
+        EXPECT_TRUE(Sources().selectionModel()->selectedRows().isEmpty());
+        EXPECT_EQ(Outputs().model()->rowCount(), 0);
+        const int left = Sources().model()->rowCount();
+        QTest::keyClick(&Sources(), Qt::Key_Delete);
+        EXPECT_EQ(Sources().model()->rowCount(), left);
+    }
+    EXPECT_EQ(Cell(Sources(), 0, 1), "a.swf");
+    EXPECT_EQ(Cell(Sources(), 1, 1), "c.swf");
+}
+
 TEST_F(MainWindowTest, TheWindowIsItsSkinWithTheButtonsBlendingIn) {
     const MainWindowSkin skin = LoadMainWindowSkin();
     const QImage shown = window.grab().toImage().convertToFormat(QImage::Format_RGB32);

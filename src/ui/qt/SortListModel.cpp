@@ -62,10 +62,12 @@ void SortListModel::SyncColumns() {
     if (m_columns == m_list.ColumnCount() && m_rows == m_list.RowCount()) {
         return;
     }
+    m_changing = true;
     beginResetModel();
     m_columns = m_list.ColumnCount();
     m_rows = m_list.RowCount();
     endResetModel();
+    m_changing = false;
     emit ColumnsChanged();
     emit RowsReset();
 }
@@ -73,10 +75,12 @@ void SortListModel::SyncColumns() {
 // The list tells of a change after making it; the model keeps its own row count so that Qt
 // sees the counts before and after each change as its protocol requires.
 void SortListModel::OnRowsReset() {
+    m_changing = true;
     beginResetModel();
     m_columns = m_list.ColumnCount();
     m_rows = m_list.RowCount();
     endResetModel();
+    m_changing = false;
     emit RowsReset();
 }
 
@@ -85,9 +89,11 @@ void SortListModel::OnRowInserted(int32_t row) {
         SyncColumns();
         return;
     }
+    m_changing = true;
     beginInsertRows(QModelIndex(), row, row);
     ++m_rows;
     endInsertRows();
+    m_changing = false;
 }
 
 void SortListModel::OnRowRemoved(int32_t row) {
@@ -95,9 +101,13 @@ void SortListModel::OnRowRemoved(int32_t row) {
         OnRowsReset();
         return;
     }
+    m_changing = true;
     beginRemoveRows(QModelIndex(), row, row);
     --m_rows;
     endRemoveRows();
+    m_changing = false;
+    // Qt moves a removed row's selection to a neighbour; the list's own selection stands.
+    emit ListSelectionChanged();
 }
 
 void SortListModel::OnCellChanged(int32_t row, int32_t column) {

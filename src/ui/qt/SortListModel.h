@@ -24,6 +24,10 @@ class SortListModel : public QAbstractTableModel, private SortListObserver {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // True while the view is being told of rows the list already changed: whatever Qt makes of
+    // the selection meanwhile rests on row numbers that are gone, and is nobody's choice.
+    bool Changing() const { return m_changing; }
+
     // Picks up columns added to the list after the model was made.
     void SyncColumns();
 
@@ -43,6 +47,7 @@ class SortListModel : public QAbstractTableModel, private SortListObserver {
     SortListCtrl& m_list;
     int m_rows = 0;  // the row count the view was last told of
     int m_columns = 0;
+    bool m_changing = false;
 };
 
 }  // namespace kelvora

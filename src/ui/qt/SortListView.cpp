@@ -56,7 +56,7 @@ SortListView::SortListView(SortListCtrl& list, int32_t id, QWidget* parent)
             &SortListView::TakeViewSelection);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!m_syncing) {
+                if (!m_syncing && !m_model.Changing()) {
                     List().SetFocusRow(current.isValid() ? current.row() : -1);
                 }
             });
@@ -92,13 +92,15 @@ void SortListView::ShowListSelection() {
     const int32_t focus = List().FocusRow();
     if (focus >= 0 && focus < m_model.rowCount()) {
         selectionModel()->setCurrentIndex(m_model.index(focus, 0), QItemSelectionModel::NoUpdate);
+    } else if (focus < 0 && currentIndex().isValid()) {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
     m_syncing = false;
 }
 
 // The selection the user made on screen, handed to the list; then the owner is told.
 void SortListView::TakeViewSelection() {
-    if (m_syncing) {
+    if (m_syncing || m_model.Changing()) {
         return;
     }
     m_syncing = true;
