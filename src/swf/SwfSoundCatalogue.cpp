@@ -174,19 +174,20 @@ void CSwfReader::OnSoundStreamBlock() {
                 file->Write(m_bytes + bodyStart, m_tagEnd - bodyStart);
             }
             break;
-        case kFormatAdpcm:
-            record.sampleCount += static_cast<uint32_t>(m_stream.samplesPerBlock);
+        case kFormatAdpcm: {
+            const SoundFlags f{kFormatAdpcm, static_cast<uint32_t>(m_stream.rateIndex),
+                               m_stream.is16Bit != 0, m_stream.isStereo != 0};
+            // A block decodes no more than its data can hold: a movie of empty blocks must not
+            // write 256 KB of made-up sound for each of them. The total counts what was written.
+            const uint32_t frames =
+                CAdpcmDecoder::BoundSampleCount(static_cast<uint32_t>(m_stream.samplesPerBlock),
+                                                m_tagEnd - bodyStart, f.isStereo);
+            record.sampleCount += frames;
             if (file) {
-                const SoundFlags f{kFormatAdpcm, static_cast<uint32_t>(m_stream.rateIndex),
-                                   m_stream.is16Bit != 0, m_stream.isStereo != 0};
-                // A block decodes no more than its data can hold: a movie of empty blocks must
-                // not write 256 KB of made-up sound for each of them.
-                const uint32_t frames =
-                    CAdpcmDecoder::BoundSampleCount(static_cast<uint32_t>(m_stream.samplesPerBlock),
-                                                    m_tagEnd - bodyStart, f.isStereo);
                 DecodeAdpcmInto(m_bits, frames, f, *file, m_adpcmBuffer);
             }
             break;
+        }
         case kFormatMp3: {
             // A block too short for its sample count and seek fields holds no frames.
             if (m_tagEnd - bodyStart < 4) {
