@@ -26,23 +26,6 @@ std::string Numbered(const char* format, const std::string& base, int32_t n, std
     return std::string(buf.data(), static_cast<size_t>(len));
 }
 
-// Whether a new file can be made at the first free name for this base: the name is created
-// (never over an existing file), closed and deleted again.
-bool Probe(const std::string& base, SourceKind kind, int32_t& swfCounter) {
-    const std::string name =
-        kind == SourceKind::Swf ? NextSwfName(base, swfCounter, ".mp3") : NextFlvName(base, ".mp3");
-    if (name.empty()) {
-        return false;
-    }
-    CFile probe;
-    if (!probe.CreateNew(name)) {
-        return false;
-    }
-    probe.Close();
-    RemoveFile(name);
-    return true;
-}
-
 std::string InFallbackFolder(std::string folder, SourceKind kind, const std::string& fileName) {
     if (folder.empty() || folder.back() != kPathSeparator) {
         folder += kPathSeparator;
@@ -101,6 +84,23 @@ std::string ClaimFlvName(const std::string& base, std::string_view ext) {
     return ClaimName([&] { return NextFlvName(base, ext); });
 }
 
+namespace {
+
+// Whether a new file can be made at the first free name for this base: the name is claimed
+// (never over an existing file), closed and deleted again. A name that another writer claims
+// meanwhile only moves the probe on, so only a folder that refuses new files fails it.
+bool Probe(const std::string& base, SourceKind kind, int32_t& swfCounter) {
+    const std::string name = kind == SourceKind::Swf ? ClaimSwfName(base, swfCounter, ".mp3")
+                                                     : ClaimFlvName(base, ".mp3");
+    if (name.empty()) {
+        return false;
+    }
+    RemoveFile(name);
+    return true;
+}
+
+}  // namespace
+
 std::string NextSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
     if (base.empty()) {
         return {};
@@ -108,7 +108,7 @@ std::string NextSwfName(const std::string& base, int32_t& counter, std::string_v
     for (;;) {
         std::string name = Numbered("%s_%03d%s", base, counter, ext);
         ++counter;
-        if (!PathExists(name)) {
+        if (!NameTaken(name)) {
             return name;
         }
     }
@@ -119,7 +119,7 @@ std::string NextFlvName(const std::string& base, std::string_view ext) {
         return {};
     }
     std::string name = base + std::string(ext);
-    for (int32_t n = 1; PathExists(name); ++n) {
+    for (int32_t n = 1; NameTaken(name); ++n) {
         name = Numbered("%s_%d%s", base, n, ext);
     }
     return name;

@@ -10,6 +10,10 @@ inline constexpr char kPathSeparator = '/';
 // True when a file or a folder of that name exists.
 bool PathExists(const std::string& path);
 
+// True when a directory entry of that name exists, whatever it is: a symbolic link that leads
+// nowhere holds its name as much as a file does.
+bool NameTaken(const std::string& path);
+
 // True when the path exists and is a folder.
 bool IsFolder(const std::string& path);
 

@@ -24,7 +24,7 @@ std::string CSwfReader::ClaimTranscodedName(const std::string& elementPath, std:
     // The element's own name with the new extension when nobody has it; otherwise the movie's
     // next free number, so a file that is not ours is never replaced.
     const std::string sameName = WithExtension(elementPath, ext);
-    if (!PathExists(sameName)) {
+    if (!NameTaken(sameName)) {
         CFile claim;
         if (claim.CreateNew(sameName)) {
             claim.Close();
@@ -78,7 +78,7 @@ void CSwfReader::DropSingleNumber() {
         return;
     }
     const std::string plain = path.substr(0, path.size() - 8) + path.substr(path.size() - 4);
-    if (!PathExists(plain) && RenameNoReplace(path, plain)) {
+    if (!NameTaken(plain) && RenameNoReplace(path, plain)) {
         path = plain;
     }
 }
@@ -92,6 +92,14 @@ bool CSwfReader::ExtractElements(const std::string& path) {
     WalkTags(false);
     if (m_stream.open) {
         CloseStream();  // the main timeline's last stream
+    }
+    if (m_file.Truncated()) {
+        // The file was cut short while it was walked: its sounds are not what it held.
+        for (const OutputItem& element : m_elements) {
+            RemoveFile(element.path);
+        }
+        m_elements.clear();
+        return false;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "engine/OutputNaming.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -49,6 +50,25 @@ TEST(OutputNaming, FlvNamesArePlainWhenFreeThenNumberedFromOne) {
     EXPECT_EQ(NextFlvName(base, ".mp3"), base + "_2.mp3");
     EXPECT_EQ(NextFlvName(base, ".wav"), base + ".wav");
     EXPECT_EQ(NextFlvName("", ".wav"), "");
+}
+
+TEST(OutputNaming, ANameHeldByALinkThatLeadsNowhereIsTakenAndNeverWrittenThrough) {
+    TempDir dir;
+    const test::ScopedEnv home("HOME", dir.File("home").c_str());
+    const std::string nowhere = dir.File("nowhere");
+    for (const char* name : {"talk.wav", "clip_001.mp3", "clip_002.wav"}) {
+        ASSERT_EQ(::symlink(nowhere.c_str(), dir.File(name).c_str()), 0);
+    }
+    EXPECT_EQ(NextFlvName(dir.File("talk"), ".wav"), dir.File("talk_1.wav"));
+    EXPECT_EQ(ClaimFlvName(dir.File("talk"), ".wav"), dir.File("talk_1.wav"));
+    // The probe moves past the link, so the outputs stay beside their source.
+    int32_t counter = 1;
+    EXPECT_EQ(MakeOutputBase(dir.File("clip.swf"), SourceKind::Swf, counter), dir.File("clip"));
+    counter = 1;
+    EXPECT_EQ(ClaimSwfName(dir.File("clip"), counter, ".wav"), dir.File("clip_001.wav"));
+    EXPECT_EQ(ClaimSwfName(dir.File("clip"), counter, ".wav"), dir.File("clip_003.wav"));
+    EXPECT_FALSE(PathExists(nowhere));
+    EXPECT_FALSE(PathExists(dir.File("home")));
 }
 
 TEST(OutputNaming, OutputsGoNextToAWritableSourceAndTheProbeLeavesNothing) {
