@@ -6,14 +6,21 @@
 
 namespace kelvora {
 
-CSourceIndex::Keys CSourceIndex::KeysOf(const std::string& path) {
-    Keys keys;
-    keys.path = AbsolutePath(path);
+namespace {
+
+// The file a path leads to now (device and inode), or empty when it cannot be looked at.
+std::string FileKey(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        keys.file = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
     }
-    return keys;
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+}  // namespace
+
+CSourceIndex::Keys CSourceIndex::KeysOf(const std::string& path) {
+    return Keys{AbsolutePath(path), FileKey(path)};
 }
 
 void CSourceIndex::Add(SourceItem* item) {
@@ -21,7 +28,7 @@ void CSourceIndex::Add(SourceItem* item) {
         return;
     }
     Keys keys = KeysOf(item->path);
-    m_byPath.emplace(keys.path, item);  // the first item of a key stays the one found
+    m_byPath.emplace(keys.path, item);  // the first item of a path stays the one found
     if (!keys.file.empty()) {
         m_byFile.emplace(keys.file, item);
     }
@@ -36,8 +43,12 @@ void CSourceIndex::Remove(const SourceItem* item) {
     if (auto p = m_byPath.find(it->second.path); p != m_byPath.end() && p->second == item) {
         m_byPath.erase(p);
     }
-    if (auto f = m_byFile.find(it->second.file); f != m_byFile.end() && f->second == item) {
-        m_byFile.erase(f);
+    const auto [first, last] = m_byFile.equal_range(it->second.file);
+    for (auto f = first; f != last; ++f) {
+        if (f->second == item) {
+            m_byFile.erase(f);
+            break;
+        }
     }
     m_keys.erase(it);
 }
@@ -56,8 +67,13 @@ SourceItem* CSourceIndex::Find(const std::string& path) const {
     if (auto p = m_byPath.find(keys.path); p != m_byPath.end()) {
         return p->second;
     }
-    if (!keys.file.empty()) {
-        if (auto f = m_byFile.find(keys.file); f != m_byFile.end()) {
+    if (keys.file.empty()) {
+        return nullptr;
+    }
+    // The identity an item had when it was added holds only while its file is still that one.
+    const auto [first, last] = m_byFile.equal_range(keys.file);
+    for (auto f = first; f != last; ++f) {
+        if (FileKey(f->second->path) == keys.file) {
             return f->second;
         }
     }

@@ -9,8 +9,10 @@
 namespace kelvora {
 
 // Finds the source item that names a file, in constant time however long the list: by the
-// normalised absolute path, and by the file itself (device and inode, taken when the item was
-// added), so that the same file reached through a link or another spelling is found too.
+// normalised absolute path, and by the file itself (device and inode), so that the same file
+// reached through a link or another spelling is found too. Files are compared as they are now:
+// a listed file that was renamed or deleted (its inode free for another file) matches nothing
+// but its own path.
 class CSourceIndex {
   public:
     void Add(SourceItem* item);
@@ -27,7 +29,7 @@ class CSourceIndex {
     static Keys KeysOf(const std::string& path);
 
     std::unordered_map<std::string, SourceItem*> m_byPath;
-    std::unordered_map<std::string, SourceItem*> m_byFile;
+    std::unordered_multimap<std::string, SourceItem*> m_byFile;
     std::unordered_map<const SourceItem*, Keys> m_keys;
 };
 

@@ -46,6 +46,20 @@ class AddingFiles : public ::testing::Test {
     CMainDlg m_dlg{m_shell};
 };
 
+TEST_F(AddingFiles, AListedFileIsTheSameFileOnlyWhileItIsThere) {
+    // Renamed on the disk after it was added: the new name is a file of its own now.
+    EXPECT_TRUE(m_dlg.AddSourceFile(Swf("a.swf")));
+    std::filesystem::rename(m_dir.File("a.swf"), m_dir.File("b.swf"));
+    EXPECT_TRUE(m_dlg.AddSourceFile(m_dir.File("b.swf")));
+    EXPECT_EQ(Rows(), (Paths{m_dir.File("a.swf"), m_dir.File("b.swf")}));
+    // A listed file replaced under its own name is still that row; a link to it is too.
+    std::filesystem::remove(m_dir.File("a.swf"));
+    Swf("a.swf");
+    EXPECT_TRUE(m_dlg.AddSourceFile(m_dir.File("a.swf")));
+    EXPECT_TRUE(m_dlg.AddSourceFile(Link(m_dir.File("b.swf"), "to-b.swf")));
+    EXPECT_EQ(Rows().size(), 2u);
+}
+
 TEST_F(AddingFiles, AddSourceFileJudgesByExtensionAndHeaderAndKeepsOneRowPerFile) {
     const std::string flv = Flv("talk.flv");
     EXPECT_TRUE(m_dlg.AddSourceFile(Swf("Intro.SWF")));
