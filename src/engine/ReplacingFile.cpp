@@ -1,6 +1,7 @@
 #include "engine/ReplacingFile.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +31,17 @@ std::string FileBehind(const std::string& target) {
     return AbsolutePath(target);
 }
 
+// Whether this process may write the file: opening it for writing (without truncating it) is
+// the one test that sees permissions, access lists and read-only mounts alike.
+bool CanWrite(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 }  // namespace
 
 CReplacingFile::~CReplacingFile() {
@@ -40,13 +52,17 @@ CReplacingFile::~CReplacingFile() {
 }
 
 bool CReplacingFile::Open(const std::string& target) {
-    if (target.empty() || !m_tempPath.empty()) {
+    if (target.empty() || !m_tempPath.empty() || m_inPlace) {
         return false;
     }
     m_target = FileBehind(target);
     struct stat old {};
     m_replacing = ::stat(m_target.c_str(), &old) == 0;
     if (m_replacing && !S_ISREG(old.st_mode)) {
+        return false;
+    }
+    // A file the user may not write is not replaced either, though its folder would allow it.
+    if (m_replacing && !CanWrite(m_target)) {
         return false;
     }
     m_mode = old.st_mode & 07777;
@@ -64,10 +80,20 @@ bool CReplacingFile::Open(const std::string& target) {
             break;
         }
     }
+    // A folder that takes no new file still lets its writable files be written where they are.
+    if (m_replacing && (errno == EACCES || errno == EPERM || errno == EROFS) &&
+        m_file.CreateAlways(m_target)) {
+        m_inPlace = true;
+        return true;
+    }
     return false;
 }
 
 bool CReplacingFile::Commit() {
+    if (m_inPlace) {
+        m_inPlace = false;
+        return m_file.Close();
+    }
     if (m_tempPath.empty()) {
         return false;
     }

@@ -14,7 +14,9 @@ namespace kelvora {
 // temporary name beside the target and renamed over it by Commit(). Until then, and whenever
 // anything fails, the target stays as it was; the temporary file is removed when the object is
 // destroyed without a commit. So a full disk or a read error never leaves a half-written file
-// nor destroys the file being replaced.
+// nor destroys the file being replaced. Only a target the user may write is written: an
+// existing one that the user may not write is refused, and one whose folder takes no new file
+// is written in place, where a failure leaves it part written.
 class CReplacingFile {
   public:
     CReplacingFile() = default;
@@ -36,6 +38,7 @@ class CReplacingFile {
     std::string m_tempPath;
     std::string m_target;
     bool m_replacing = false;
+    bool m_inPlace = false;  // writing the target itself
     mode_t m_mode = 0;
 };
 
