@@ -1,17 +1,112 @@
 #include "engine/MappedFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
 namespace kelvora {
+
+namespace {
+
+// The mappings a bus error may hit, readable from the signal handler without a lock. A slot is
+// published by writing its end before its start, and withdrawn by clearing its start first.
+struct Guard {
+    std::atomic<uintptr_t> start{0};
+    std::atomic<uintptr_t> end{0};
+    std::atomic<bool> cut{false};
+    std::atomic<bool> taken{false};
+};
+// Every worker maps a file or two at a time; more mappings than this go unguarded.
+constexpr int kGuards = 4096;
+Guard g_guards[kGuards];
+uintptr_t g_pageSize = 4096;
+struct sigaction g_previousBusAction {};
+
+// A read of a page that the file no longer holds: that page and the rest of the mapping become
+// zeros, so the read goes on, and the mapping is marked cut. A bus error anywhere else is not
+// ours and goes to whoever handled it before.
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (Guard& guard : g_guards) {
+        const uintptr_t start = guard.start.load(std::memory_order_acquire);
+        if (start == 0 || address < start || address >= guard.end.load()) {
+            continue;
+        }
+        const uintptr_t page = address & ~(g_pageSize - 1);
+        const uintptr_t end = (guard.end.load() + g_pageSize - 1) & ~(g_pageSize - 1);
+        void* zeros = ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
+                             MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (zeros != MAP_FAILED) {
+            guard.cut.store(true);
+            return;
+        }
+        break;
+    }
+    if ((g_previousBusAction.sa_flags & SA_SIGINFO) && g_previousBusAction.sa_sigaction) {
+        g_previousBusAction.sa_sigaction(signal, info, context);
+    } else if (g_previousBusAction.sa_handler != SIG_DFL &&
+               g_previousBusAction.sa_handler != SIG_IGN) {
+        g_previousBusAction.sa_handler(signal);
+    } else {
+        // The default action, taken when the faulting read runs again.
+        ::signal(SIGBUS, SIG_DFL);
+    }
+}
+
+void InstallBusErrorHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_pageSize = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &g_previousBusAction);
+    });
+}
+
+int TakeGuard(const void* map, size_t size) {
+    InstallBusErrorHandler();
+    for (int i = 0; i < kGuards; ++i) {
+        bool expected = false;
+        if (g_guards[i].taken.compare_exchange_strong(expected, true)) {
+            const auto start = reinterpret_cast<uintptr_t>(map);
+            g_guards[i].cut.store(false);
+            g_guards[i].end.store(start + size);
+            g_guards[i].start.store(start, std::memory_order_release);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void ReleaseGuard(int slot) {
+    g_guards[slot].start.store(0, std::memory_order_release);
+    g_guards[slot].end.store(0);
+    g_guards[slot].taken.store(false);
+}
+
+}  // namespace
 
 CMappedFile::~CMappedFile() {
     Close();
 }
 
+bool CMappedFile::Truncated() const {
+    return m_guard >= 0 && g_guards[m_guard].cut.load();
+}
+
 void CMappedFile::Close() {
+    if (m_guard >= 0) {
+        ReleaseGuard(m_guard);
+        m_guard = -1;
+    }
     if (m_map) {
         ::munmap(m_map, m_mapSize);
     }
@@ -49,6 +144,7 @@ bool CMappedFile::OpenDescriptor(int fd) {
         ::madvise(map, size, MADV_SEQUENTIAL);
         m_map = map;
         m_mapSize = size;
+        m_guard = TakeGuard(map, size);
         m_data = static_cast<const uint8_t*>(map);
     }
     m_size = size;

@@ -7,7 +7,9 @@
 namespace kelvora {
 
 // A whole file mapped read-only into memory: reading a large video costs address space, not
-// heap, and no copy is made.
+// heap, and no copy is made. Another program may cut the file short while it is mapped; reading
+// the lost part would end the process with a bus error, so the lost pages read as zeros instead
+// and Truncated() tells the reader that what it read is not the file.
 class CMappedFile {
   public:
     CMappedFile() = default;
@@ -24,6 +26,8 @@ class CMappedFile {
     const uint8_t* Data() const { return m_data; }
     size_t Size() const { return m_size; }
     bool IsOpen() const { return m_open; }
+    // True once a read reached a part of the mapping that the file no longer holds.
+    bool Truncated() const;
 
   private:
     const uint8_t* m_data = nullptr;
@@ -31,6 +35,7 @@ class CMappedFile {
     void* m_map = nullptr;
     size_t m_mapSize = 0;
     bool m_open = false;
+    int m_guard = -1;  // the slot that guards this mapping, or -1
 };
 
 }  // namespace kelvora

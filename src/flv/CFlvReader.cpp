@@ -261,6 +261,11 @@ bool CFlvReader::Convert(const std::string& path, bool toMp3, FlvAudioResult* re
         return false;
     }
     WalkTags();
+    if (m_map.Truncated() && !m_outputPath.empty()) {
+        // The file was cut short while it was read: its track is not what it held.
+        RemoveFile(m_outputPath);
+        m_outputPath.clear();
+    }
     const bool ok = !m_outputPath.empty() && FinishConversion(toMp3);
     m_map.Close();  // the source is not needed any more
     m_data = nullptr;

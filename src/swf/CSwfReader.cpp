@@ -132,7 +132,9 @@ bool CSwfReader::Open(const std::string& path, bool headerOnly) {
     Reset();
     // The file is mapped, not read: a plain movie is walked where it lies, a compressed one is
     // inflated straight from it.
-    if (!m_file.Open(path) || !Load(m_file.Data(), m_file.Size(), headerOnly)) {
+    // A file cut short while it was read is not the movie: what was read past the cut is zeros.
+    if (!m_file.Open(path) || !Load(m_file.Data(), m_file.Size(), headerOnly) ||
+        m_file.Truncated()) {
         DropData();
         return false;
     }
