@@ -4,7 +4,9 @@
 #include <filesystem>
 
 #include "audio/WavFile.h"
+#include "engine/MappedFile.h"
 #include "engine/PathUtil.h"
+#include "merge/CMp3Merger.h"
 #include "flv/CFlvReader.h"
 #include "support/AudioFixtures.h"
 #include "support/Bytes.h"
@@ -182,6 +184,87 @@ TEST(Faults, SourcesThatVanishOrShrinkAfterAddingFailCleanlyAndSourcesAreNeverWr
         }
     }
     EXPECT_EQ(after.size(), before.size() + outputs);
+}
+
+TEST(Faults, ASourceCutShortWhileItIsReadFailsAloneAndLeavesNoFile) {
+    TempDir dir;
+    const Bytes pcm = Noise(1 << 20);
+    const Bytes movie = Movie(DefineSound(1, 3, 3, true, true, pcm.size() / 4, pcm));
+    const std::string cut = dir.File("cut.swf");
+    ASSERT_TRUE(WriteFileBytes(cut, movie));
+    ASSERT_TRUE(WriteFileBytes(dir.File("next.swf"), movie));
+    // Another program cuts the movie short just as its sound is about to be read.
+    CSwfReader reader;
+    bool cutNow = true;
+    reader.SetTagVisitor([&](uint16_t code, size_t, size_t, size_t) {
+        if (code == CSwfReader::kTagDefineSound && cutNow) {
+            fs::resize_file(cut, 100);
+        }
+    });
+    EXPECT_FALSE(reader.Convert(cut, false));
+    EXPECT_EQ(Files(dir.path()).size(), 2u) << "no output, whole or part";
+    cutNow = false;
+    ASSERT_TRUE(reader.Convert(dir.File("next.swf"), false));
+    EXPECT_EQ(ReadFileBytes(reader.Elements()[0].path).size(), 44 + pcm.size());
+
+    // Any mapped file read past such a cut reads zeros and says so.
+    CMappedFile map;
+    ASSERT_TRUE(map.Open(dir.File("next.swf")));
+    fs::resize_file(dir.File("next.swf"), 10);
+    EXPECT_FALSE(map.Truncated());
+    EXPECT_EQ(map.Data()[map.Size() - 1], 0);
+    EXPECT_TRUE(map.Truncated());
+}
+
+TEST(Faults, MergeAndSaveAsWriteOnlyTargetsTheUserMayWrite) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    const Bytes a = Mp3Of(2304, 1, 22050), b = Mp3Of(4608, 1, 22050);
+    for (const char* name : {"open/a.mp3", "open/b.mp3", "open/theirs.mp3", "shut/mine.mp3"}) {
+        fs::create_directories(fs::path(dir.File(name)).parent_path());
+        ASSERT_TRUE(WriteFileBytes(dir.File(name), name[0] == 'o' ? a : Bytes{1, 2, 3}));
+    }
+    fs::permissions(dir.File("open"), fs::perms::all);
+    fs::permissions(dir.File("open/theirs.mp3"), fs::perms::owner_read | fs::perms::others_read);
+    fs::permissions(dir.File("shut/mine.mp3"), fs::perms::all);
+    fs::permissions(dir.File("shut"), fs::perms::owner_all | fs::perms::others_read |
+                                          fs::perms::others_exec);
+    ASSERT_TRUE(WriteFileBytes(dir.File("open/b.mp3"), b));
+    std::vector<OutputItem> entries(2);
+    entries[0].path = dir.File("open/a.mp3");
+    entries[1].path = dir.File("open/b.mp3");
+    const int result = RunUnprivileged([&] {
+        std::string message;
+        // Another user's read-only file in a folder anyone may write: refused, kept.
+        if (RunMergeWithoutDialogs(entries, dir.File("open/theirs.mp3"), true, message) !=
+                MergeOutcome::Failed ||
+            ReadFileBytes(dir.File("open/theirs.mp3")) != a) {
+            return 1;
+        }
+        // A file the user may write in a folder that takes no new file: written where it is.
+        if (RunMergeWithoutDialogs(entries, dir.File("shut/mine.mp3"), true, message) !=
+                MergeOutcome::Merged ||
+            ReadFileBytes(dir.File("shut/mine.mp3")) != Concat({a, b})) {
+            return 2;
+        }
+        // Save As keeps to the same rule.
+        World w;
+        w.dlg.OutputListCtrl().AddRow({"1", "b.mp3", "", "", "", "", "", dir.File("open/b.mp3")},
+                                      {});
+        w.dlg.OutputListCtrl().SelectOnly(0);
+        w.shell.fileDialogAnswers.push_back(std::vector<std::string>{dir.File("open/theirs.mp3")});
+        w.dlg.OnCommand(kCmdSaveAs);
+        if (w.shell.MessageTexts() != std::vector<std::string>{"Failed to copy file."} ||
+            ReadFileBytes(dir.File("open/theirs.mp3")) != a) {
+            return 3;
+        }
+        w.shell.fileDialogAnswers.push_back(std::vector<std::string>{dir.File("shut/mine.mp3")});
+        w.dlg.OnCommand(kCmdSaveAs);
+        return ReadFileBytes(dir.File("shut/mine.mp3")) == b ? 0 : 4;
+    });
+    ASSERT_NE(result, -1) << "could not run as an unprivileged user";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Files(dir.File("open")).size(), 3u) << "no temporary file left";
 }
 
 TEST(Faults, AnOutputDeletedBehindTheProgramsBackIsReportedNotCopiedOrMerged) {
