@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
+#include <numeric>
 #include <ostream>
 #include <thread>
 
+#include "engine/BatchPlan.h"
 #include "engine/ConversionJob.h"
 #include "engine/PathUtil.h"
+#include "engine/SourceIndex.h"
 #include "engine/Version.h"
 #include "flv/CFlvReader.h"
 #include "merge/CMp3Merger.h"
@@ -97,8 +101,8 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
 }
 
 // Converts each file as a batch does, `jobs` files at a time, each worker with readers of its
-// own; the converted items are kept in `items`, in order. What is printed comes in the order of
-// the files given, exactly as one file at a time would print it.
+// own; the converted items are kept in `items`, in order. What is printed and the names written
+// are exactly those of one file at a time.
 int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs, std::ostream& out,
                std::vector<SourceItem>& items) {
     struct Slot {
@@ -113,35 +117,49 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs,
         slots[k].item.kind =
             HasExtension(slots[k].item.path, ".flv") ? SourceKind::Flv : SourceKind::Swf;
     }
+    const size_t count = std::max<size_t>(1, std::min<size_t>(jobs, total));
+    // Sources that can claim the same names go to one worker, in order; one worker needs no plan.
+    std::vector<std::vector<size_t>> groups;
+    if (count > 1) {
+        std::vector<const SourceItem*> items;
+        for (const Slot& slot : slots) {
+            items.push_back(&slot.item);
+        }
+        groups = PlanConversionGroups(items);
+    } else {
+        groups.emplace_back(total);
+        std::iota(groups.back().begin(), groups.back().end(), size_t{0});
+    }
     std::mutex mutex;
     std::condition_variable doneSignal;
-    size_t next = 0;
+    size_t nextGroup = 0;
     auto worker = [&] {
         CSwfReader swf;
         CFlvReader flv;
         for (;;) {
-            size_t k;
+            size_t g;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                if (next >= total) {
+                if (nextGroup >= groups.size()) {
                     return;
                 }
-                k = next++;
+                g = nextGroup++;
             }
-            Slot& slot = slots[k];
-            const std::string& path = slot.item.path;
-            const bool known = HasExtension(path, ".swf") || HasExtension(path, ".flv");
-            const bool converted = known && ConvertSourceItem(slot.item, toMp3, swf, flv);
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                slot.converted = converted;
-                slot.done = true;
+            for (const size_t k : groups[g]) {
+                Slot& slot = slots[k];
+                const std::string& path = slot.item.path;
+                const bool known = HasExtension(path, ".swf") || HasExtension(path, ".flv");
+                const bool converted = known && ConvertSourceItem(slot.item, toMp3, swf, flv);
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    slot.converted = converted;
+                    slot.done = true;
+                }
+                doneSignal.notify_all();
             }
-            doneSignal.notify_all();
         }
     };
     std::vector<std::thread> workers;
-    const size_t count = std::max<size_t>(1, std::min<size_t>(jobs, total));
     for (size_t i = 0; i < count; ++i) {
         workers.emplace_back(worker);
     }
@@ -204,16 +222,28 @@ int RunMerge(const std::vector<SourceItem>& items, const std::string& target, bo
 }
 
 // The files to work on: a folder stands for the SWF and FLV files found in it and below it, as
-// Add Folder searches them; other paths are made absolute.
+// Add Folder searches them; other paths are made absolute. A file named twice, by any path to
+// it, is taken once, as the window lists it once.
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& given) {
-    std::vector<std::string> paths;
+    std::vector<std::string> found;
     for (const std::string& arg : given) {
         const std::string path = AbsolutePath(arg);
         if (IsFolder(path)) {
-            FolderSearch(path, paths);
+            FolderSearch(path, found);
         } else {
-            paths.push_back(path);
+            found.push_back(path);
         }
+    }
+    std::deque<SourceItem> seen;
+    CSourceIndex index;
+    std::vector<std::string> paths;
+    for (std::string& path : found) {
+        if (index.Find(path)) {
+            continue;
+        }
+        seen.emplace_back(SourceKind::Swf, path);
+        index.Add(&seen.back());
+        paths.push_back(std::move(path));
     }
     return paths;
 }

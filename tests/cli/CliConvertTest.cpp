@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -140,6 +141,54 @@ TEST(CliConvert, ParallelJobsPrintAndNameExactlyAsOneJobDoes) {
     std::string out, err;
     EXPECT_EQ(RunCliArgs({"-j", "0", "x.swf"}, out, err), kExitUsage);
     EXPECT_EQ(RunCliArgs({"--jobs=x", "x.swf"}, out, err), kExitUsage);
+}
+
+TEST(CliConvert, SourcesThatClaimTheSameNamesAreNamedAsOneJobNamesThemUnderAnyTiming) {
+    // Pairs whose outputs take names from one base: a one-sound movie and a video of the same
+    // name, a movie and its capitalised twin, a movie whose own name is the video's second one
+    // (c_1 beside c.flv, whose plain name is taken). One file named three ways is one file.
+    SwfMovie movie;
+    movie.tags = Concat(
+        {DefineSound(1, 3, 1, true, false, 500, Pcm16(Tone(500, 1, 11025))), SwfEndTag()});
+    const Bytes video =
+        FlvBuilder().Audio(FlvAudioFlags(0, 1, false, false), Bytes(700, 0x80)).Build();
+    std::string expected;
+    std::vector<std::string> expectedNames;
+    for (unsigned jobs = 1; jobs <= 8; ++jobs) {
+        for (int run = 0; run < (jobs == 1 ? 1 : 6); ++run) {
+            TempDir dir;
+            const ScopedEnv home("HOME", dir.File("home").c_str());
+            for (const char* name : {"a.swf", "b.swf", "b.SWF", "c_1.swf"}) {
+                ASSERT_TRUE(WriteFileBytes(dir.File(name), BuildSwf(movie)));
+            }
+            for (const char* name : {"a.flv", "c.flv", "c.wav"}) {
+                ASSERT_TRUE(WriteFileBytes(dir.File(name), video));
+            }
+            std::filesystem::create_directory(dir.File("sub"));
+            std::string out, err;
+            ASSERT_EQ(RunCliArgs({"-j", std::to_string(jobs), "--to", "wav", dir.File("a.swf"),
+                                  dir.File("a.flv"), dir.File("b.swf"), dir.File("b.SWF"),
+                                  dir.File("c.flv"), dir.File("c_1.swf"), dir.File("a.swf"),
+                                  dir.File("sub/../a.swf")},
+                                 out, err),
+                      kExitOk);
+            for (size_t at; (at = out.find(dir.path())) != std::string::npos;) {
+                out.replace(at, dir.path().size(), "DIR");
+            }
+            if (jobs == 1) {
+                expected = out;
+                expectedNames = dir.List();
+                continue;
+            }
+            ASSERT_EQ(out, expected) << jobs << " jobs, run " << run;
+            ASSERT_EQ(dir.List(), expectedNames) << jobs << " jobs, run " << run;
+        }
+    }
+    EXPECT_NE(expected.find("[1/6] Converting a.swf... 1 Sound(s)\na.wav\t"), std::string::npos);
+    EXPECT_NE(expected.find("[2/6] Converting a.flv... 1 Sound(s)\na_1.wav\t"), std::string::npos);
+    EXPECT_NE(expected.find("c_1.wav\t"), std::string::npos);
+    EXPECT_EQ(std::count(expectedNames.begin(), expectedNames.end(), "home"), 0)
+        << "nothing went to the documents folder";
 }
 
 TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {
