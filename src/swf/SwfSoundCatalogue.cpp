@@ -179,9 +179,8 @@ void CSwfReader::OnSoundStreamBlock() {
                                m_stream.is16Bit != 0, m_stream.isStereo != 0};
             // A block decodes no more than its data can hold: a movie of empty blocks must not
             // write 256 KB of made-up sound for each of them. The total counts what was written.
-            const uint32_t frames =
-                CAdpcmDecoder::BoundSampleCount(static_cast<uint32_t>(m_stream.samplesPerBlock),
-                                                m_tagEnd - bodyStart, f.isStereo);
+            const uint32_t frames = CAdpcmDecoder::BoundSampleCount(
+                static_cast<uint32_t>(m_stream.samplesPerBlock), m_tagEnd - bodyStart, f.isStereo);
             record.sampleCount += frames;
             if (file) {
                 DecodeAdpcmInto(m_bits, frames, f, *file, m_adpcmBuffer);

@@ -148,8 +148,8 @@ TEST(CliConvert, SourcesThatClaimTheSameNamesAreNamedAsOneJobNamesThemUnderAnyTi
     // name, a movie and its capitalised twin, a movie whose own name is the video's second one
     // (c_1 beside c.flv, whose plain name is taken). One file named three ways is one file.
     SwfMovie movie;
-    movie.tags = Concat(
-        {DefineSound(1, 3, 1, true, false, 500, Pcm16(Tone(500, 1, 11025))), SwfEndTag()});
+    movie.tags =
+        Concat({DefineSound(1, 3, 1, true, false, 500, Pcm16(Tone(500, 1, 11025))), SwfEndTag()});
     const Bytes video =
         FlvBuilder().Audio(FlvAudioFlags(0, 1, false, false), Bytes(700, 0x80)).Build();
     std::string expected;

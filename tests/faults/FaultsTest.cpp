@@ -6,8 +6,8 @@
 #include "audio/WavFile.h"
 #include "engine/MappedFile.h"
 #include "engine/PathUtil.h"
-#include "merge/CMp3Merger.h"
 #include "flv/CFlvReader.h"
+#include "merge/CMp3Merger.h"
 #include "support/AudioFixtures.h"
 #include "support/Bytes.h"
 #include "support/FakeShell.h"
@@ -227,8 +227,8 @@ TEST(Faults, MergeAndSaveAsWriteOnlyTargetsTheUserMayWrite) {
     fs::permissions(dir.File("open"), fs::perms::all);
     fs::permissions(dir.File("open/theirs.mp3"), fs::perms::owner_read | fs::perms::others_read);
     fs::permissions(dir.File("shut/mine.mp3"), fs::perms::all);
-    fs::permissions(dir.File("shut"), fs::perms::owner_all | fs::perms::others_read |
-                                          fs::perms::others_exec);
+    fs::permissions(dir.File("shut"),
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     ASSERT_TRUE(WriteFileBytes(dir.File("open/b.mp3"), b));
     std::vector<OutputItem> entries(2);
     entries[0].path = dir.File("open/a.mp3");
