@@ -23,7 +23,7 @@ ensure_packages() {
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev libmp3lame-dev libgtest-dev libbenchmark-dev
+kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev liblzma-dev libmp3lame-dev libgtest-dev libbenchmark-dev
                         qt6-base-dev libgl-dev)
 # The sanitized build and the fuzz targets: clang with its sanitizer and libFuzzer runtimes.
 kelvora_sanitize_packages=(clang libclang-rt-14-dev)

@@ -50,6 +50,8 @@ class CMp3Encoder {
     // flush failed or any byte produced since Open() did not reach the file. True when nothing
     // was open.
     bool Close();
+    // The error number of the first write of the MP3 file that failed, or 0.
+    int WriteError() const { return m_file.WriteError(); }
 
     bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_path; }

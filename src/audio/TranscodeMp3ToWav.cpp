@@ -1,5 +1,6 @@
 #include "audio/TranscodeMp3ToWav.h"
 
+#include <errno.h>
 #include <sys/stat.h>
 
 #include "audio/CMp3Decoder.h"
@@ -21,7 +22,10 @@ void RemoveFailedOutput(const std::string& path) {
 
 }  // namespace
 
-bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath) {
+bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, Failure* why) {
+    Failure ignored = Failure::None;
+    Failure& failure = why ? *why : ignored;
+    failure = Failure::DecoderFailed;
     CMp3Decoder decoder;
     if (!decoder.Open(mp3Path)) {
         return false;
@@ -29,6 +33,7 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath) {
     CWavWriter writer;
     // A failed Open created nothing: the path may be someone's file that could not be opened.
     if (!writer.Open(wavPath, decoder.Channels() == 2, 16, decoder.SampleRate())) {
+        failure = WriteFailure(errno);
         return false;
     }
     int16_t left[kChunkFrames];
@@ -40,9 +45,11 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath) {
     }
     decoder.Close();
     if (!writer.Close()) {
+        failure = WriteFailure(writer.WriteError());
         RemoveFailedOutput(wavPath);
         return false;
     }
+    failure = Failure::None;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "audio/TranscodeWavToMp3.h"
 
+#include <errno.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -26,7 +27,10 @@ void RemovePartialOutput(const std::string& path) {
 }  // namespace
 
 bool TranscodeWavToMp3(const std::string& wavPath, const std::string& mp3Path, uint32_t* framesRead,
-                       uint32_t* mp3SampleRate) {
+                       uint32_t* mp3SampleRate, Failure* why) {
+    Failure ignored = Failure::None;
+    Failure& failure = why ? *why : ignored;
+    failure = Failure::EncoderFailed;
     CWavReader reader;
     if (!reader.Open(wavPath)) {
         return false;
@@ -37,6 +41,7 @@ bool TranscodeWavToMp3(const std::string& wavPath, const std::string& mp3Path, u
     }
     CMp3Encoder encoder;
     if (!encoder.Open(mp3Path)) {
+        failure = WriteFailure(errno);
         return false;
     }
     const bool mono = reader.Channels() == 1;
@@ -88,9 +93,13 @@ bool TranscodeWavToMp3(const std::string& wavPath, const std::string& mp3Path, u
     ok = encoder.Close() && ok;
     reader.Close();
     if (!ok) {
+        if (encoder.WriteError() != 0) {
+            failure = WriteFailure(encoder.WriteError());
+        }
         RemovePartialOutput(mp3Path);
         return false;
     }
+    failure = Failure::None;
     if (framesRead) {
         *framesRead = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
     }

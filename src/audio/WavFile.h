@@ -47,6 +47,8 @@ class CWavWriter {
     bool Write(const int16_t* left, const int16_t* right, uint32_t count);
     // Finishes the file; false when it could not be written whole.
     bool Close();
+    // The error number of the first write that failed, or 0.
+    int WriteError() const { return m_file.WriteError(); }
 
     const WavFormat& Format() const { return m_format; }
 

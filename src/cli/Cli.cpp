@@ -25,10 +25,12 @@ namespace kelvora {
 namespace {
 
 constexpr const char* kProgram = "kelvora-cli";
+const std::string kAllFormatsOption = "--all-formats";
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: " << kProgram << " [-j N] [--to mp3|wav] [--merge FILE.mp3 [--yes]] PATH...\n"
-        << "  or:  " << kProgram << " --info PATH...\n"
+    out << "Usage: " << kProgram
+        << " [-j N] [--to mp3|wav] [--all-formats] [--merge FILE.mp3 [--yes]] PATH...\n"
+        << "  or:  " << kProgram << " --info [--all-formats] PATH...\n"
         << "Take the sound out of Flash media: every event sound and sound stream of a SWF\n"
         << "movie, and the audio track of an FLV video, become MP3 or WAV files next to them.\n"
         << "\n"
@@ -43,6 +45,9 @@ void PrintUsage(std::ostream& out) {
         << "  --yes        answer yes where the merge would ask\n"
         << "  -j, --jobs N convert N files at a time (default: the number of processors);\n"
         << "               the output comes in the order of the files given\n"
+        << "  --all-formats\n"
+        << "               also read LZMA-compressed movies and convert Nellymoser, Speex,\n"
+        << "               AAC and G.711 sound\n"
         << "  --info       print the header of each file instead of converting: file,\n"
         << "               version, frame size, length, frame rate, frame count and path,\n"
         << "               separated by tabs (an FLV video has a version only)\n"
@@ -70,25 +75,39 @@ void PrintInfoRow(std::ostream& out, const std::string& path, const SourceInfoTe
         << '\t' << t.rate << '\t' << t.frames << '\t' << path << '\n';
 }
 
-int RunInfo(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
+// Tells on standard error what the report holds: "kelvora-cli: NAME: REASON", a line each.
+void PrintReport(std::ostream& err, const std::string& path, const ConversionReport& report) {
+    for (const std::string& line : DescribeReport(report, kAllFormatsOption)) {
+        err << kProgram << ": " << FileNamePart(path) << ": " << line << '\n';
+    }
+}
+
+int RunInfo(const std::vector<std::string>& paths, const ConversionOptions& options,
+            std::ostream& out, std::ostream& err) {
     int status = kExitOk;
     for (const std::string& given : paths) {
         const std::string path = AbsolutePath(given);
+        ConversionReport report;
         if (HasExtension(path, ".swf")) {
             SwfMovieInfo info;
             CSwfReader reader;
+            reader.SetOptions(options);
             if (reader.ReadInfo(path, &info)) {
                 PrintInfoRow(out, path, SwfInfoTexts(info));
                 continue;
             }
+            report = reader.Report();
         } else if (HasExtension(path, ".flv")) {
             CFlvReader reader;
             if (reader.Open(path, true)) {
                 PrintInfoRow(out, path, FlvInfoTexts(reader.Version()));
                 continue;
             }
+            report = reader.Report();
+        } else {
+            report.Fail(Failure::NotSwfOrFlv);
         }
-        err << kProgram << ": " << given << ": not a readable SWF or FLV file\n";
+        PrintReport(err, path, report);
         status = kExitFailed;
     }
     return status;
@@ -103,12 +122,14 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
 // Converts each file as a batch does, `jobs` files at a time, each worker with readers of its
 // own; the converted items are kept in `items`, in order. What is printed and the names written
 // are exactly those of one file at a time.
-int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs, std::ostream& out,
+int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs,
+               const ConversionOptions& options, std::ostream& out, std::ostream& err,
                std::vector<SourceItem>& items) {
     struct Slot {
         SourceItem item{SourceKind::Swf, ""};
         bool converted = false;
         bool done = false;
+        ConversionReport report;
     };
     const size_t total = paths.size();
     std::vector<Slot> slots(total);
@@ -136,6 +157,8 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs,
     auto worker = [&] {
         CSwfReader swf;
         CFlvReader flv;
+        swf.SetOptions(options);
+        flv.SetOptions(options);
         for (;;) {
             size_t g;
             {
@@ -149,10 +172,16 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs,
                 Slot& slot = slots[k];
                 const std::string& path = slot.item.path;
                 const bool known = HasExtension(path, ".swf") || HasExtension(path, ".flv");
-                const bool converted = known && ConvertSourceItem(slot.item, toMp3, swf, flv);
+                ConversionReport report;
+                if (!known) {
+                    report.Fail(Failure::NotSwfOrFlv);
+                }
+                const bool converted =
+                    known && ConvertSourceItem(slot.item, toMp3, swf, flv, &report);
                 {
                     std::lock_guard<std::mutex> lock(mutex);
                     slot.converted = converted;
+                    slot.report = std::move(report);
                     slot.done = true;
                 }
                 doneSignal.notify_all();
@@ -175,6 +204,8 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs,
             doneSignal.wait(lock, [&] { return slot.done; });
         }
         out << ' ' << ConversionStatusText(slot.converted, slot.item) << '\n';
+        out.flush();
+        PrintReport(err, slot.item.path, slot.report);
         for (const OutputItem& output : slot.item.outputs) {
             PrintOutputRow(out, output);
         }
@@ -254,6 +285,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     bool info = false;
     bool toMp3 = true;
     bool assumeYes = false;
+    ConversionOptions options;
     std::string mergeTarget;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> paths;
@@ -272,6 +304,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return kExitOk;
         } else if (arg == "--info") {
             info = true;
+        } else if (arg == kAllFormatsOption) {
+            options.allFormats = true;
         } else if (arg == "-j" || arg == "--jobs" || arg.rfind("--jobs=", 0) == 0 ||
                    (arg.size() > 2 && arg.rfind("-j", 0) == 0)) {
             std::string value;
@@ -332,10 +366,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::vector<std::string> files = ExpandPaths(paths);
     if (info) {
-        return RunInfo(files, out, err);
+        return RunInfo(files, options, out, err);
     }
     std::vector<SourceItem> items;
-    const int status = RunConvert(files, toMp3, jobs, out, items);
+    const int status = RunConvert(files, toMp3, jobs, options, out, err, items);
     if (mergeTarget.empty()) {
         return status;
     }

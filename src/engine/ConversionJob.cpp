@@ -7,14 +7,19 @@
 
 namespace kelvora {
 
-bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader& flv) {
+bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader& flv,
+                       ConversionReport* report) {
     for (const OutputItem& old : item.outputs) {
         RemoveFile(old.path);  // already gone is fine
     }
     item.outputs.clear();
     switch (item.kind) {
         case SourceKind::Swf: {
-            if (!swf.Convert(item.path, toMp3)) {
+            const bool converted = swf.Convert(item.path, toMp3);
+            if (report) {
+                *report = swf.Report();
+            }
+            if (!converted) {
                 return false;
             }
             item.outputs = swf.Elements();
@@ -22,7 +27,11 @@ bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader
         }
         case SourceKind::Flv: {
             FlvAudioResult result;
-            if (!flv.Convert(item.path, toMp3, &result)) {
+            const bool converted = flv.Convert(item.path, toMp3, &result);
+            if (report) {
+                *report = flv.Report();
+            }
+            if (!converted) {
                 return false;
             }
             OutputItem out;

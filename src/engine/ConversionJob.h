@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/ConversionReport.h"
 #include "engine/Records.h"
 
 namespace kelvora {
@@ -11,8 +12,10 @@ class CFlvReader;
 
 // Converts one source item the way a batch does: the files of its earlier conversion are deleted
 // first, then the item is converted by its kind and its outputs replaced by what was written.
-// The readers serve a whole batch; each conversion resets them. True when the file converted.
-bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader& flv);
+// The readers serve a whole batch; each conversion resets them. True when the file converted;
+// `report` (when given) receives why it failed and what it skipped or could not write.
+bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader& flv,
+                       ConversionReport* report = nullptr);
 
 // The Status text of a converted item: "%d Sound(s)" with its output count, or "Failure".
 std::string ConversionStatusText(bool converted, const SourceItem& item);

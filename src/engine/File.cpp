@@ -29,6 +29,7 @@ CFile& CFile::operator=(CFile&& other) noexcept {
         m_fd = other.m_fd;
         m_writing = other.m_writing;
         m_writeFailed = other.m_writeFailed;
+        m_writeError = other.m_writeError;
         m_buffer = std::move(other.m_buffer);
         m_bufUsed = other.m_bufUsed;
         m_bufPos = other.m_bufPos;
@@ -41,6 +42,7 @@ CFile& CFile::operator=(CFile&& other) noexcept {
 bool CFile::OpenWith(const std::string& path, int flags) {
     Close();
     m_writeFailed = false;
+    m_writeError = 0;
     if (path.empty()) {
         return false;
     }
@@ -104,6 +106,7 @@ bool CFile::CreateScratch() {
     m_fd = fd;
     m_writing = true;
     m_writeFailed = false;
+    m_writeError = 0;
     m_bufUsed = m_bufPos = 0;
     return true;
 }
@@ -223,17 +226,24 @@ bool CFile::WriteRaw(const void* data, size_t n) {
             if (errno == EINTR) {
                 continue;
             }
-            m_writeFailed = true;
+            NoteWriteFailure(errno);
             return false;
         }
         if (w == 0) {
-            m_writeFailed = true;
+            NoteWriteFailure(EIO);
             return false;
         }
         p += w;
         n -= static_cast<size_t>(w);
     }
     return true;
+}
+
+void CFile::NoteWriteFailure(int error) {
+    if (!m_writeFailed) {
+        m_writeError = error;
+    }
+    m_writeFailed = true;
 }
 
 bool CFile::Write(const void* data, size_t n) {
@@ -276,7 +286,7 @@ bool CFile::WriteGather(const struct iovec* pieces, int count) {
             continue;
         }
         if (w <= 0) {
-            m_writeFailed = true;
+            NoteWriteFailure(w < 0 ? errno : EIO);
             return false;
         }
         // Step over what was written; a piece written in part keeps its rest.
@@ -304,7 +314,7 @@ bool CFile::WriteAt(int64_t offset, const void* data, size_t n) {
             continue;
         }
         if (w <= 0) {
-            m_writeFailed = true;
+            NoteWriteFailure(w < 0 ? errno : EIO);
             return false;
         }
         p += w;
@@ -341,7 +351,7 @@ bool CFile::Close() {
     }
     if (::close(m_fd) != 0 && m_writing) {
         // A close error on a written file may mean the data never reached the disk.
-        m_writeFailed = true;
+        NoteWriteFailure(errno);
         ok = false;
     }
     m_fd = -1;

@@ -57,17 +57,22 @@ class CFile {
     // True when no write, flush or close failed since the file was opened.
     bool Close();
     bool WriteFailed() const { return m_writeFailed; }
+    // The system's error number of the first failed write, flush or close (ENOSPC: the disk is
+    // full), or 0.
+    int WriteError() const { return m_writeError; }
 
   private:
     bool OpenWith(const std::string& path, int flags);
     bool Reset();
     bool WriteRaw(const void* data, size_t n);
+    void NoteWriteFailure(int error);
 
     static constexpr size_t kBufferSize = 64 * 1024;
 
     int m_fd = -1;
     bool m_writing = false;
     bool m_writeFailed = false;
+    int m_writeError = 0;
     std::unique_ptr<uint8_t[]> m_buffer;
     size_t m_bufUsed = 0;  // writing: bytes pending; reading: bytes held
     size_t m_bufPos = 0;   // reading: next byte to hand out

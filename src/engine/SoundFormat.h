@@ -16,5 +16,16 @@ inline constexpr uint32_t kFormatPcmNative = 0;
 inline constexpr uint32_t kFormatAdpcm = 1;
 inline constexpr uint32_t kFormatMp3 = 2;
 inline constexpr uint32_t kFormatPcmLittleEndian = 3;
+inline constexpr uint32_t kFormatNellymoser16k = 4;
+inline constexpr uint32_t kFormatNellymoser8k = 5;
+inline constexpr uint32_t kFormatNellymoser = 6;
+inline constexpr uint32_t kFormatAlaw = 7;
+inline constexpr uint32_t kFormatMulaw = 8;
+inline constexpr uint32_t kFormatAac = 10;
+inline constexpr uint32_t kFormatSpeex = 11;
+inline constexpr uint32_t kFormatMp38k = 14;
+
+// The name a user knows a sound format by: "MP3", "Nellymoser", "AAC"...
+const char* SoundFormatName(uint32_t format);
 
 }  // namespace kelvora

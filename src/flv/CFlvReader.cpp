@@ -1,5 +1,7 @@
 #include "flv/CFlvReader.h"
 
+#include <errno.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -21,6 +23,13 @@ uint32_t LoadBe24(const uint8_t* p) {
 
 uint32_t LoadBe32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | LoadBe24(p + 1);
+}
+
+// The formats of an FLV track that the every-format option converts.
+bool AllFormatsConvertsTrack(uint32_t format) {
+    return format == kFormatPcmLittleEndian ||
+           (format >= kFormatNellymoser16k && format <= kFormatMulaw) || format == kFormatAac ||
+           format == kFormatSpeex || format == kFormatMp38k;
 }
 
 // Copied data is gathered up to this many pieces or bytes before it is written.
@@ -57,6 +66,7 @@ void CFlvReader::Reset() {
     std::vector<uint8_t>().swap(m_decoded);
     m_pending.clear();
     m_pendingBytes = 0;
+    m_report.Clear();
 }
 
 bool CFlvReader::ParseHeader(const uint8_t* header) {
@@ -73,8 +83,12 @@ bool CFlvReader::Open(const std::string& path, bool informationMode) {
     if (informationMode) {
         CFile file;
         uint8_t header[kHeaderSize];
-        if (!file.OpenRead(path) || !file.ReadExact(header, sizeof header) ||
-            !ParseHeader(header)) {
+        if (!file.OpenRead(path)) {
+            m_report.Fail(Failure::Unreadable);
+            return false;
+        }
+        if (!file.ReadExact(header, sizeof header) || !ParseHeader(header)) {
+            m_report.Fail(Failure::NotFlv);
             return false;
         }
         const int64_t size = file.Size();
@@ -82,8 +96,14 @@ bool CFlvReader::Open(const std::string& path, bool informationMode) {
         return true;
     }
     // The whole file is mapped, not copied: converting a large video costs no heap.
-    if (!m_map.Open(path) || m_map.Size() < kHeaderSize || !ParseHeader(m_map.Data())) {
+    if (!m_map.Open(path)) {
+        m_report.Fail(Failure::Unreadable);
+        return false;
+    }
+    if (m_map.Size() < kHeaderSize || !ParseHeader(m_map.Data())) {
+        const bool cut = m_map.Truncated();
         Reset();
+        m_report.Fail(cut ? Failure::SourceChanged : Failure::NotFlv);
         return false;
     }
     m_data = m_map.Data();
@@ -96,6 +116,7 @@ bool CFlvReader::Open(const std::string& path, bool informationMode) {
 bool CFlvReader::OpenMemory(const uint8_t* data, size_t size, const std::string& outputBase) {
     Reset();
     if (!data || size < kHeaderSize || !ParseHeader(data)) {
+        m_report.Fail(Failure::NotFlv);
         return false;
     }
     m_data = data;
@@ -147,22 +168,37 @@ bool CFlvReader::OnAudioTag() {
         m_sampleRate = SoundRate(rateIndex);
         m_bitsPerSample = sizeBit ? 16 : 8;
         m_channels = typeBit ? 2 : 1;
-        bool created = false;
-        if (format == kFormatPcmNative || format == kFormatAdpcm) {
+        // With the every-format option, little-endian PCM is copied as PCM is, and MP3 at 8 kHz
+        // as MP3 is.
+        const bool wide = m_options.allFormats;
+        const bool pcm = format == kFormatPcmNative || format == kFormatAdpcm ||
+                         (wide && format == kFormatPcmLittleEndian);
+        const bool mp3 = format == kFormatMp3 || (wide && format == kFormatMp38k);
+        if (format == kFormatMp38k) {
+            m_sampleRate = 8000;
+        }
+        if (pcm) {
             m_outputIsMp3 = false;
             m_outputPath = ClaimFlvName(m_outputBase, ".wav");
-            created =
-                !m_outputPath.empty() && CreateWavFile(m_output, m_outputPath, m_channels == 2,
-                                                       m_bitsPerSample, m_sampleRate);
-        } else if (format == kFormatMp3) {
+        } else if (mp3) {
             m_outputIsMp3 = true;
             m_outputPath = ClaimFlvName(m_outputBase, ".mp3");
-            created = !m_outputPath.empty() && m_output.CreateAlways(m_outputPath);
+        } else {
+            m_report.Fail(!wide && AllFormatsConvertsTrack(format) ? Failure::FormatNeedsOption
+                                                                   : Failure::FormatUnsupported,
+                          format);
+            return false;
         }
+        if (m_outputPath.empty()) {
+            m_report.Fail(Failure::NoWritableFolder);
+            return false;
+        }
+        const bool created = pcm ? CreateWavFile(m_output, m_outputPath, m_channels == 2,
+                                                 m_bitsPerSample, m_sampleRate)
+                                 : m_output.CreateAlways(m_outputPath);
         if (!created) {
-            if (!m_outputPath.empty()) {
-                RemoveFile(m_outputPath);
-            }
+            m_report.Fail(WriteFailure(errno));
+            RemoveFile(m_outputPath);
             m_outputPath.clear();
             return false;
         }
@@ -204,6 +240,7 @@ void CFlvReader::FinishOutput() {
     WritePending();
     const bool written = m_outputIsMp3 ? m_output.Close() : FinishWavFile(m_output);
     if (!written) {
+        m_report.Fail(WriteFailure(m_output.WriteError()));
         RemoveFile(m_outputPath);
         m_outputPath.clear();
     }
@@ -220,9 +257,11 @@ bool CFlvReader::FinishConversion(bool toMp3) {
     }
     if (m_outputIsMp3) {
         const std::string wav = ClaimFlvName(m_outputBase, ".wav");
-        const bool ok = !wav.empty() && TranscodeMp3ToWav(m_outputPath, wav);
+        Failure why = Failure::NoWritableFolder;
+        const bool ok = !wav.empty() && TranscodeMp3ToWav(m_outputPath, wav, &why);
         RemoveFile(m_outputPath);
         if (!ok) {
+            m_report.Fail(why);
             RemoveFile(wav);
             m_outputPath.clear();
             return false;
@@ -242,9 +281,11 @@ bool CFlvReader::FinishConversion(bool toMp3) {
     const std::string mp3 = ClaimFlvName(m_outputBase, ".mp3");
     uint32_t frames = 0;
     uint32_t rate = 0;
-    const bool ok = !mp3.empty() && TranscodeWavToMp3(m_outputPath, mp3, &frames, &rate);
+    Failure why = Failure::NoWritableFolder;
+    const bool ok = !mp3.empty() && TranscodeWavToMp3(m_outputPath, mp3, &frames, &rate, &why);
     RemoveFile(m_outputPath);
     if (!ok) {
+        m_report.Fail(why);
         RemoveFile(mp3);
         m_outputPath.clear();
         return false;
@@ -261,10 +302,16 @@ bool CFlvReader::Convert(const std::string& path, bool toMp3, FlvAudioResult* re
         return false;
     }
     WalkTags();
-    if (m_map.Truncated() && !m_outputPath.empty()) {
+    if (m_map.Truncated()) {
         // The file was cut short while it was read: its track is not what it held.
-        RemoveFile(m_outputPath);
-        m_outputPath.clear();
+        if (!m_outputPath.empty()) {
+            RemoveFile(m_outputPath);
+            m_outputPath.clear();
+        }
+        m_report.failure = Failure::SourceChanged;
+    }
+    if (m_format < 0) {
+        m_report.Fail(Failure::NoAudioTrack);
     }
     const bool ok = !m_outputPath.empty() && FinishConversion(toMp3);
     m_map.Close();  // the source is not needed any more

@@ -8,6 +8,8 @@
 #include <sys/uio.h>
 
 #include "engine/BitReader.h"
+#include "engine/ConversionOptions.h"
+#include "engine/ConversionReport.h"
 #include "engine/File.h"
 #include "engine/MappedFile.h"
 
@@ -46,6 +48,11 @@ class CFlvReader {
     bool WalkTags();
     // Converts the audio track of one video; on failure no output file of it is left.
     bool Convert(const std::string& path, bool toMp3, FlvAudioResult* result);
+
+    // What the next conversions do beyond the plain ones.
+    void SetOptions(const ConversionOptions& options) { m_options = options; }
+    // Why the last read or conversion failed.
+    const ConversionReport& Report() const { return m_report; }
 
     uint8_t Version() const { return m_version; }
     uint32_t SampleRate() const { return m_sampleRate; }
@@ -87,6 +94,8 @@ class CFlvReader {
     size_t m_tagBodyEnd = 0;
     size_t m_tagSize = 0;
 
+    ConversionOptions m_options;
+    ConversionReport m_report;
     int32_t m_format = -1;  // sound format of the first audio tag, -1 before it
     bool m_outputIsMp3 = false;
     CFile m_output;

@@ -9,13 +9,16 @@
 #include <vector>
 
 #include "engine/BitReader.h"
+#include "engine/ConversionOptions.h"
+#include "engine/ConversionReport.h"
 #include "engine/File.h"
 #include "engine/MappedFile.h"
 #include "engine/Records.h"
 
 namespace kelvora {
 
-// Reads a SWF movie, plain (FWS) or zlib-compressed (CWS), and walks its tags and sprites.
+// Reads a SWF movie, plain (FWS), zlib-compressed (CWS) or, with the every-format option,
+// LZMA-compressed (ZWS), and walks its tags and sprites.
 // The whole uncompressed body is held in memory; the sound-tag handlers read their fields through
 // the bit reader and write every sound they find to a file of its own.
 class CSwfReader {
@@ -60,8 +63,14 @@ class CSwfReader {
     // up to kMaxSpriteDepth levels. Always true.
     bool WalkTags(bool inSprite);
 
-    // Frees everything and returns to the state of a new reader.
+    // Frees everything and returns to the state of a new reader; the options stay.
     void Reset();
+
+    // What the next reads and conversions do beyond the plain ones.
+    void SetOptions(const ConversionOptions& options) { m_options = options; }
+    const ConversionOptions& Options() const { return m_options; }
+    // Why the last read or conversion failed, and what it skipped or could not write.
+    const ConversionReport& Report() const { return m_report; }
 
     // Converts one movie: every sound element is written and brought to the target format.
     bool Convert(const std::string& path, bool toMp3);
@@ -105,6 +114,8 @@ class CSwfReader {
     // The target pass: every element brought to the batch's format.
     void TranscodeElements(bool toMp3);
     std::string ClaimTranscodedName(const std::string& elementPath, std::string_view ext);
+    // How a sound of this format that is not converted is reported.
+    SkipReason SkipReasonFor(uint32_t format) const;
     // A movie with a single element drops "_001" from its name when the shorter name is free.
     void DropSingleNumber();
 
@@ -139,10 +150,14 @@ class CSwfReader {
         int32_t isStereo = 0;
         int32_t samplesPerBlock = 0;
         int32_t open = 0;
-        std::unique_ptr<CFile> file;  // the open element file, or none
+        uint32_t blocks = 0;             // blocks received
+        Failure lostTo = Failure::None;  // why a stream with sound could not be written
+        std::unique_ptr<CFile> file;     // the open element file, or none
         OutputItem record;
     };
     std::vector<OutputItem> m_elements;
+    ConversionOptions m_options;
+    ConversionReport m_report;
     StreamState m_stream;
     std::vector<StreamState> m_streamStack;
     std::vector<uint8_t> m_adpcmBuffer;  // one decoded stream block

@@ -41,9 +41,12 @@ void CSwfReader::TranscodeElements(bool toMp3) {
             uint32_t frames = 0;
             uint32_t rate = 0;
             if (target.empty()) {
+                m_report.Lose(Failure::NoWritableFolder);
                 continue;
             }
-            if (!TranscodeWavToMp3(element.path, target, &frames, &rate)) {
+            Failure why = Failure::None;
+            if (!TranscodeWavToMp3(element.path, target, &frames, &rate, &why)) {
+                m_report.Lose(why);
                 RemoveFile(target);
                 continue;
             }
@@ -55,9 +58,12 @@ void CSwfReader::TranscodeElements(bool toMp3) {
         } else if (!toMp3 && element.isMp3 == 1) {
             const std::string target = ClaimTranscodedName(element.path, ".wav");
             if (target.empty()) {
+                m_report.Lose(Failure::NoWritableFolder);
                 continue;
             }
-            if (!TranscodeMp3ToWav(element.path, target)) {
+            Failure why = Failure::None;
+            if (!TranscodeMp3ToWav(element.path, target, &why)) {
+                m_report.Lose(why);
                 RemoveFile(target);
                 continue;
             }
@@ -99,6 +105,7 @@ bool CSwfReader::ExtractElements(const std::string& path) {
             RemoveFile(element.path);
         }
         m_elements.clear();
+        m_report.failure = Failure::SourceChanged;
         return false;
     }
     return true;

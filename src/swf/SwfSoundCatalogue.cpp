@@ -1,5 +1,7 @@
 // The sound-tag handlers of CSwfReader: every event sound and every sound stream is written at
 // once to a file of its own, in the form that needs no encoding.
+#include <errno.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -42,6 +44,21 @@ bool Supported(uint32_t format) {
     return format <= kFormatPcmLittleEndian;
 }
 
+// The formats a movie's sounds have that the every-format option converts.
+bool AllFormatsConverts(uint32_t format) {
+    switch (format) {
+        case kFormatNellymoser16k:
+        case kFormatNellymoser8k:
+        case kFormatNellymoser:
+        case kFormatAlaw:
+        case kFormatMulaw:
+        case kFormatSpeex:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Samples (mono) or frames (stereo) decoded at a time: a long ADPCM sound goes to its file in
 // pieces of at most 256 KB, whatever its length.
 constexpr uint32_t kAdpcmPieceFrames = 64 * 1024;
@@ -77,36 +94,42 @@ void CSwfReader::OnDefineSound() {
     const SoundFlags f = ReadSoundFlags(m_bits);
     const uint32_t sampleCount = m_bits.ReadU32();
     if (!Supported(f.format)) {
+        m_report.Skip(f.format, SkipReasonFor(f.format));
         return;
     }
     OutputItem element = ElementOf(f);
     element.sampleCount = sampleCount;
     CFile file;
+    // A sound that cannot be written whole leaves no file; the report says why.
+    const auto lose = [&](Failure why) {
+        if (!element.path.empty()) {
+            file.Close();
+            RemoveFile(element.path);
+        }
+        m_report.Lose(why);
+    };
     if (f.format == kFormatMp3) {
         m_bits.Skip(2);  // seek samples
         element.path = ClaimSwfName(m_outputBase, m_nameCounter, ".mp3");
         if (element.path.empty()) {
-            return;
+            return lose(Failure::NoWritableFolder);
         }
         if (!file.CreateAlways(element.path)) {
-            RemoveFile(element.path);
-            return;
+            return lose(WriteFailure(errno));
         }
         const size_t from = std::min(m_bits.Position(), m_tagEnd);
         file.Write(m_bytes + from, m_tagEnd - from);
         if (!file.Close()) {
-            RemoveFile(element.path);
-            return;
+            return lose(WriteFailure(file.WriteError()));
         }
     } else {
         element.path = ClaimSwfName(m_outputBase, m_nameCounter, ".wav");
         if (element.path.empty()) {
-            return;
+            return lose(Failure::NoWritableFolder);
         }
         if (!CreateWavFile(file, element.path, f.isStereo, element.bitsPerSample,
                            element.sampleRate)) {
-            RemoveFile(element.path);
-            return;
+            return lose(WriteFailure(errno));
         }
         const size_t from = std::min(m_bits.Position(), m_tagEnd);
         if (f.format == kFormatAdpcm) {
@@ -120,11 +143,15 @@ void CSwfReader::OnDefineSound() {
             file.Write(m_bytes + from, m_tagEnd - from);
         }
         if (!FinishWavFile(file)) {
-            RemoveFile(element.path);
-            return;
+            return lose(WriteFailure(file.WriteError()));
         }
     }
     m_elements.push_back(std::move(element));
+}
+
+SkipReason CSwfReader::SkipReasonFor(uint32_t format) const {
+    return !m_options.allFormats && AllFormatsConverts(format) ? SkipReason::NeedsOption
+                                                               : SkipReason::Unsupported;
 }
 
 void CSwfReader::OnSoundStreamHead() {
@@ -141,6 +168,8 @@ void CSwfReader::OnSoundStreamHead() {
     if (m_stream.samplesPerBlock == 0 || !Supported(f.format)) {
         return;  // no stream: its blocks write nothing and no number is used
     }
+    // From here the stream's blocks count: a stream that cannot be written is a lost sound.
+    m_stream.lostTo = Failure::NoWritableFolder;
     m_stream.record = ElementOf(f);
     m_stream.record.sampleCount = 0;
     OutputItem& record = m_stream.record;
@@ -149,12 +178,14 @@ void CSwfReader::OnSoundStreamHead() {
     if (record.path.empty()) {
         return;
     }
+    m_stream.lostTo = Failure::None;
     auto file = std::make_unique<CFile>();
     const bool created = f.format == kFormatMp3
                              ? file->CreateAlways(record.path)
                              : CreateWavFile(*file, record.path, f.isStereo, record.bitsPerSample,
                                              record.sampleRate);
     if (!created) {
+        m_stream.lostTo = WriteFailure(errno);
         RemoveFile(record.path);
         return;
     }
@@ -163,6 +194,15 @@ void CSwfReader::OnSoundStreamHead() {
 }
 
 void CSwfReader::OnSoundStreamBlock() {
+    if (m_stream.blocks++ == 0) {
+        // A stream is told of once it has sound: skipped for its format, or lost.
+        if (m_stream.samplesPerBlock != 0 && !Supported(static_cast<uint32_t>(m_stream.format))) {
+            m_report.Skip(static_cast<uint32_t>(m_stream.format),
+                          SkipReasonFor(static_cast<uint32_t>(m_stream.format)));
+        } else if (m_stream.lostTo != Failure::None) {
+            m_report.Lose(m_stream.lostTo);
+        }
+    }
     CFile* file = m_stream.open ? m_stream.file.get() : nullptr;
     const size_t bodyStart = std::min(m_bits.Position(), m_tagEnd);
     OutputItem& record = m_stream.record;
@@ -214,6 +254,9 @@ void CSwfReader::CloseStream() {
         } else {
             // A stream that received no samples, or could not be written whole, leaves no file;
             // its number stays used.
+            if (!written) {
+                m_report.Lose(WriteFailure(file.WriteError()));
+            }
             RemoveFile(m_stream.record.path);
         }
     }

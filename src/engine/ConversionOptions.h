@@ -1,0 +1,12 @@
+#pragma once
+
+namespace kelvora {
+
+// What a conversion does beyond the plain one; every choice is off by default, and with all of
+// them off a conversion is exactly the plain one.
+struct ConversionOptions {
+    // LZMA-compressed movies; Nellymoser, Speex, AAC and G.711 sound; FLV formats 3 and 14.
+    bool allFormats = false;
+};
+
+}  // namespace kelvora

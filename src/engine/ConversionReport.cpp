@@ -1,0 +1,146 @@
+#include "engine/ConversionReport.h"
+
+#include <errno.h>
+
+#include "engine/SoundFormat.h"
+
+namespace kelvora {
+
+const char* SoundFormatName(uint32_t format) {
+    switch (format) {
+        case kFormatPcmNative:
+        case kFormatPcmLittleEndian:
+            return "PCM";
+        case kFormatAdpcm:
+            return "ADPCM";
+        case kFormatMp3:
+        case kFormatMp38k:
+            return "MP3";
+        case kFormatNellymoser16k:
+        case kFormatNellymoser8k:
+        case kFormatNellymoser:
+            return "Nellymoser";
+        case kFormatAlaw:
+        case kFormatMulaw:
+            return "G.711";
+        case kFormatAac:
+            return "AAC";
+        case kFormatSpeex:
+            return "Speex";
+        case 15:
+            return "device-specific";
+        default:
+            return "unknown";
+    }
+}
+
+void ConversionReport::Fail(Failure why, uint32_t soundFormat) {
+    if (failure == Failure::None) {
+        failure = why;
+        format = soundFormat;
+    }
+}
+
+void ConversionReport::Skip(uint32_t soundFormat, SkipReason why) {
+    // Formats that share a name are told together: "3 Nellymoser sounds".
+    const std::string name = SoundFormatName(soundFormat);
+    for (Skipped& s : skipped) {
+        if (s.why == why && name == SoundFormatName(s.format)) {
+            ++s.count;
+            return;
+        }
+    }
+    skipped.push_back({soundFormat, why, 1});
+}
+
+void ConversionReport::Lose(Failure why) {
+    if (lost == Failure::None) {
+        lost = why;
+    }
+    ++lostCount;
+}
+
+Failure WriteFailure(int error) {
+    return error == ENOSPC || error == EDQUOT ? Failure::DiskFull : Failure::WriteFailed;
+}
+
+namespace {
+
+std::string FailureText(Failure why, uint32_t format, const std::string& optionName) {
+    const std::string name = SoundFormatName(format);
+    switch (why) {
+        case Failure::None:
+            return {};
+        case Failure::Unreadable:
+            return "the file is gone or cannot be read";
+        case Failure::NotSwf:
+            return "not a SWF movie";
+        case Failure::NotFlv:
+            return "not an FLV video";
+        case Failure::NotSwfOrFlv:
+            return "not a SWF or FLV file";
+        case Failure::BrokenCompression:
+            return "its compressed data is broken";
+        case Failure::LzmaNeedsOption:
+            return "LZMA-compressed movies are read with " + optionName;
+        case Failure::SourceChanged:
+            return "the file changed while it was read";
+        case Failure::NoAudioTrack:
+            return "no audio track";
+        case Failure::FormatNeedsOption:
+            return name + " sound is converted with " + optionName;
+        case Failure::FormatUnsupported:
+            return name + " sound cannot be converted";
+        case Failure::NothingDecoded:
+            return "none of its " + name + " sound could be decoded";
+        case Failure::NoWritableFolder:
+            return "no output folder can be written";
+        case Failure::DiskFull:
+            return "the disk is full";
+        case Failure::WriteFailed:
+            return "an output file could not be written";
+        case Failure::EncoderFailed:
+            return "the MP3 encoder failed";
+        case Failure::DecoderFailed:
+            return "the MP3 sound could not be decoded";
+    }
+    return {};
+}
+
+std::string Sounds(uint32_t count, const char* format) {
+    return std::to_string(count) + " " + format + (count == 1 ? " sound" : " sounds");
+}
+
+}  // namespace
+
+std::vector<std::string> DescribeReport(const ConversionReport& report,
+                                        const std::string& optionName) {
+    std::vector<std::string> lines;
+    if (report.failure != Failure::None) {
+        lines.push_back(FailureText(report.failure, report.format, optionName));
+    }
+    for (const ConversionReport::Skipped& s : report.skipped) {
+        std::string line = Sounds(s.count, SoundFormatName(s.format)) + " skipped";
+        const char* them = s.count == 1 ? "it" : "them";
+        switch (s.why) {
+            case SkipReason::NeedsOption:
+                line += " (" + optionName + " converts " + them + ")";
+                break;
+            case SkipReason::Unsupported:
+                line += " (not convertible)";
+                break;
+            case SkipReason::NothingDecoded:
+                line += std::string(" (nothing in ") + them + " could be decoded)";
+                break;
+        }
+        lines.push_back(std::move(line));
+    }
+    if (report.lostCount > 0) {
+        lines.push_back(std::to_string(report.lostCount) +
+                        (report.lostCount == 1 ? " sound" : " sounds") +
+                        " not written: " + FailureText(report.lost, 0, optionName));
+    }
+    return lines;
+}
+
+}  // namespace kelvora

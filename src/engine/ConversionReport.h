@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+
+// Why a file did not convert, or why some of its sounds were not written.
+enum class Failure : uint8_t {
+    None,
+    Unreadable,         // the file is gone or cannot be read
+    NotSwf,             // not a SWF movie
+    NotFlv,             // not an FLV video
+    NotSwfOrFlv,        // a file whose name is neither a movie's nor a video's
+    BrokenCompression,  // a compressed movie whose data does not inflate
+    LzmaNeedsOption,    // an LZMA-compressed movie, read only with the every-format option
+    SourceChanged,      // the file was cut short while it was read
+    NoAudioTrack,       // a video without audio
+    FormatNeedsOption,  // a sound format converted only with the every-format option
+    FormatUnsupported,  // a sound format that is never converted
+    NothingDecoded,     // a sound of which no packet decodes
+    NoWritableFolder,   // no output folder takes a new file
+    DiskFull,           // a write failed for want of space
+    WriteFailed,        // a write failed otherwise
+    EncoderFailed,      // the MP3 encoder failed
+    DecoderFailed,      // the MP3 decoder found no sound it could decode
+};
+
+// Why sounds of a movie were skipped.
+enum class SkipReason : uint8_t { NeedsOption, Unsupported, NothingDecoded };
+
+// What one conversion has to tell beyond its status: the reason it failed, the sounds it
+// skipped for their format, and the sounds it could not write.
+struct ConversionReport {
+    struct Skipped {
+        uint32_t format = 0;
+        SkipReason why = SkipReason::NeedsOption;
+        uint32_t count = 0;
+    };
+
+    Failure failure = Failure::None;
+    uint32_t format = 0;  // the sound format the failure names
+    std::vector<Skipped> skipped;
+    Failure lost = Failure::None;  // why sounds were not written (the first reason met)
+    uint32_t lostCount = 0;
+
+    void Clear() { *this = ConversionReport{}; }
+    // Records the failure of the whole file; the first one recorded stands.
+    void Fail(Failure why, uint32_t soundFormat = 0);
+    void Skip(uint32_t soundFormat, SkipReason why);
+    void Lose(Failure why);
+};
+
+// Failure from a write's error number: the disk full (or the quota used up), or another error.
+Failure WriteFailure(int error);
+
+// What the report tells, one line each, for a user who turns the every-format option on by
+// `optionName` ("--all-formats"). Empty when there is nothing to tell.
+std::vector<std::string> DescribeReport(const ConversionReport& report,
+                                        const std::string& optionName);
+
+}  // namespace kelvora
