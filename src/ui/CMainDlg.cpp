@@ -8,6 +8,7 @@
 #include "engine/PathUtil.h"
 #include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"
+#include "ui/ProgramOptions.h"
 #include "ui/ShellHelpers.h"
 
 namespace kelvora {
@@ -55,6 +56,7 @@ constexpr PopupItem kHelpPopup[] = {
     {kCmdHomepage, "Home&page"},
     {kCmdCheckLatestVersion, "&Check Latest Version"},
     {0, ""},
+    {kCmdOptions, "&Options..."},
     {kCmdAbout, "&About"},
 };
 
@@ -62,8 +64,28 @@ constexpr PopupItem kHelpPopup[] = {
 
 void CMainDlg::Start() {
     m_lastFolder = m_shell.ReadFolderSetting();
+    std::vector<OptionField> fields = OptionFields(ConversionOptions{});
+    for (OptionField& field : fields) {
+        m_shell.ReadOptionSetting(field);
+    }
+    m_options = OptionsOf(fields);
     CreateColumns();
     FirstRunStep();
+}
+
+void CMainDlg::EditOptions() {
+    std::vector<OptionField> fields = OptionFields(m_options);
+    const std::vector<OptionField> before = fields;
+    if (!m_shell.EditOptions(fields)) {
+        return;
+    }
+    // Each choice is stored at once, as the folder is.
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].value != before[i].value) {
+            m_shell.WriteOptionSetting(fields[i]);
+        }
+    }
+    m_options = OptionsOf(fields);
 }
 
 SourceItem* CMainDlg::AppendSource(std::unique_ptr<SourceItem> item, const SourceInfoTexts& info) {
@@ -108,6 +130,7 @@ bool CMainDlg::IsCommandEnabled(int32_t id) const {
         case kCmdHomepage:
         case kCmdCheckLatestVersion:
         case kCmdAbout:
+        case kCmdOptions:
         // The caption buttons are buttons: always enabled.
         case kCmdHelpButton:
         case kCmdMinimize:
@@ -182,6 +205,9 @@ void CMainDlg::OnCommand(int32_t id) {
             break;
         case kCmdAbout:
             m_shell.ShowAbout();
+            break;
+        case kCmdOptions:
+            EditOptions();
             break;
         case kCmdMinimize:
             m_shell.MinimizeMainWindow();
@@ -267,12 +293,19 @@ void CMainDlg::ConvertAll(bool toMp3) {
     m_focusedList = kSourceListId;  // the view moves the keyboard focus to follow FocusedList()
 }
 
-void CMainDlg::WriteStatus(SourceItem& item, const std::string& text) {
+void CMainDlg::WriteStatus(SourceItem& item, const std::string& text,
+                           const ConversionReport& report) {
     // The row is found by its record: the row number set before the batch may be stale once
     // the view has changed.
     const int32_t row = m_sourceList.FindRow(&item);
     if (row >= 0) {
         m_sourceList.SetText(row, 2, text);
+        // Why it failed, or what it skipped, shows as the Status cell's tooltip.
+        std::string tip;
+        for (const std::string& line : DescribeReport(report, kAllFormatsOptionName)) {
+            tip += (tip.empty() ? "" : "\n") + line;
+        }
+        m_sourceList.SetToolTip(row, 2, tip);
     }
 }
 
@@ -283,6 +316,8 @@ void CMainDlg::ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3) {
 
     CSwfReader swf;
     CFlvReader flv;
+    swf.SetOptions(m_options);
+    flv.SetOptions(m_options);
     SourceItem* const selected = m_sourceList.SourceAt(m_sourceList.FirstSelected());
     m_shell.EnableMainWindow(false);
 
@@ -301,8 +336,10 @@ void CMainDlg::ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3) {
                 Format("[%d/%d] Converting %s...", b, total, FileNamePart(item->path).c_str()));
             progress->Step();
             bool converted = false;
-            m_shell.RunWork([&] { converted = ConvertSourceItem(*item, toMp3, swf, flv); });
-            WriteStatus(*item, ConversionStatusText(converted, *item));
+            ConversionReport report;
+            m_shell.RunWork(
+                [&] { converted = ConvertSourceItem(*item, toMp3, swf, flv, &report); });
+            WriteStatus(*item, ConversionStatusText(converted, *item), report);
             if (item == selected) {
                 m_current = item;
                 ShowOutputsOf(item);

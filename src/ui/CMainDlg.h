@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/ConversionOptions.h"
+#include "engine/ConversionReport.h"
 #include "engine/Records.h"
 #include "engine/SourceIndex.h"
 #include "ui/ColumnTexts.h"
@@ -99,6 +101,10 @@ class CMainDlg {
     void DeleteOutputs();
     void SaveOutputAs();
 
+    // The Options window; the choices are stored and hold from the next file on.
+    void EditOptions();
+    const ConversionOptions& Options() const { return m_options; }
+
     // Help, links and the first run.
     void ShowHelp();
     void OpenLink(const std::string& target);
@@ -112,7 +118,7 @@ class CMainDlg {
     void ShowOutputsOf(SourceItem* item);
     void RunMergeDialog();
     // Writes a converted item's Status cell in the row that shows it.
-    void WriteStatus(SourceItem& item, const std::string& text);
+    void WriteStatus(SourceItem& item, const std::string& text, const ConversionReport& report);
     // The path of an output row: its record's, else its "Path" cell.
     std::string OutputPathAt(int32_t row) const;
 
@@ -123,6 +129,7 @@ class CMainDlg {
     CSourceIndex m_index;  // finds an item by its file, for the duplicate check
     SourceItem* m_current = nullptr;
     std::string m_lastFolder;
+    ConversionOptions m_options;
     int32_t m_focusedList = kSourceListId;
 };
 

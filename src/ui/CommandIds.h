@@ -30,6 +30,7 @@ enum CommandId : int32_t {
     kCmdHomepage = 32784,
     kCmdCheckLatestVersion = 32785,
     kCmdConvertSelectedToWav = 32793,
+    kCmdOptions = 32800,
     kCmdHelpTopics = 57670,
 };
 

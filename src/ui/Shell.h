@@ -9,6 +9,7 @@
 namespace kelvora {
 
 class CMergeDlg;
+struct OptionField;
 
 inline constexpr const char* kProgramTitle = "Kelvora";
 
@@ -99,6 +100,14 @@ class Shell {
     virtual void WriteFolderSetting(const std::string& folder) = 0;
     virtual bool ReadFirstRunSetting(uint32_t& value) = 0;
     virtual bool WriteFirstRunSetting(uint32_t value) = 0;
+
+    // The Options window over the main window, one control per field; true when the user
+    // accepted it, with the fields holding the new values.
+    virtual bool EditOptions(std::vector<OptionField>& fields) = 0;
+    // A field's own setting: read into its value (kept when the setting is absent), written
+    // from it (a check box as a bool).
+    virtual void ReadOptionSetting(OptionField& field) = 0;
+    virtual void WriteOptionSetting(const OptionField& field) = 0;
 };
 
 // Shows the wait cursor for its own lifetime.

@@ -59,7 +59,7 @@ SortKind SortListCtrl::GetSortKind(int32_t column) const {
 
 int32_t SortListCtrl::AddRow(std::vector<std::string> texts, RowRecord record) {
     texts.resize(std::max<size_t>(texts.size(), m_columns.size()));
-    m_rows.push_back(Row{std::move(texts), record, false});
+    m_rows.push_back(Row{std::move(texts), {}, record, false});
     const int32_t row = RowCount() - 1;
     if (m_observer) {
         m_observer->OnRowInserted(row);
@@ -120,6 +120,29 @@ void SortListCtrl::SetText(int32_t row, int32_t column, const std::string& text)
     if (m_observer) {
         m_observer->OnCellChanged(row, column);
     }
+}
+
+void SortListCtrl::SetToolTip(int32_t row, int32_t column, const std::string& text) {
+    if (row < 0 || row >= RowCount() || column < 0) {
+        return;
+    }
+    std::vector<std::string>& tips = m_rows[static_cast<size_t>(row)].tips;
+    if (static_cast<size_t>(column) >= tips.size()) {
+        if (text.empty()) {
+            return;
+        }
+        tips.resize(static_cast<size_t>(column) + 1);
+    }
+    tips[static_cast<size_t>(column)] = text;
+}
+
+std::string SortListCtrl::ToolTip(int32_t row, int32_t column) const {
+    if (row < 0 || row >= RowCount() || column < 0) {
+        return {};
+    }
+    const std::vector<std::string>& tips = m_rows[static_cast<size_t>(row)].tips;
+    return static_cast<size_t>(column) < tips.size() ? tips[static_cast<size_t>(column)]
+                                                      : std::string();
 }
 
 RowRecord SortListCtrl::Record(int32_t row) const {

@@ -69,6 +69,9 @@ class SortListCtrl {
     void RemoveAllRows();
     const std::string& Text(int32_t row, int32_t column) const;
     void SetText(int32_t row, int32_t column, const std::string& text);
+    // A cell's tooltip (empty: none); it stays with its row when the list is sorted.
+    void SetToolTip(int32_t row, int32_t column, const std::string& text);
+    std::string ToolTip(int32_t row, int32_t column) const;
     RowRecord Record(int32_t row) const;
     SourceItem* SourceAt(int32_t row) const;
     OutputItem* OutputAt(int32_t row) const;
@@ -102,6 +105,7 @@ class SortListCtrl {
   private:
     struct Row {
         std::vector<std::string> texts;
+        std::vector<std::string> tips;  // by column; empty until a cell has one
         RowRecord record;
         bool selected = false;
     };

@@ -101,6 +101,12 @@ void FakeShell::WriteFolderSetting(const std::string& folder) {
     }
 }
 
+void FakeShell::ReadOptionSetting(OptionField& field) {
+    if (const auto it = optionSettings.find(field.key); settingsWork && it != optionSettings.end()) {
+        field.value = it->second;
+    }
+}
+
 bool FakeShell::ReadFirstRunSetting(uint32_t& value) {
     if (!settingsWork) {
         return false;

@@ -2,11 +2,13 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "ui/ProgramOptions.h"
 #include "ui/Shell.h"
 
 namespace kelvora::test {
@@ -84,6 +86,10 @@ class FakeShell : public Shell {
     std::optional<uint32_t> firstRunSetting;
     bool settingsWork = true;
     std::vector<std::string> folderWrites;
+    std::map<std::string, int32_t> optionSettings;  // by key; absent: never written
+    // The Options window: changes the fields and answers OK (true) or Cancel; none: Cancel.
+    std::function<bool(std::vector<OptionField>&)> onEditOptions;
+    int optionsShown = 0;
 
     MessageAnswer MessageBox(const std::string& text, MessageIcon icon,
                              MessageButtons buttons) override;
@@ -117,6 +123,14 @@ class FakeShell : public Shell {
     void WriteFolderSetting(const std::string& folder) override;
     bool ReadFirstRunSetting(uint32_t& value) override;
     bool WriteFirstRunSetting(uint32_t value) override;
+    bool EditOptions(std::vector<OptionField>& fields) override {
+        ++optionsShown;
+        return onEditOptions && onEditOptions(fields);
+    }
+    void ReadOptionSetting(OptionField& field) override;
+    void WriteOptionSetting(const OptionField& field) override {
+        optionSettings[field.key] = field.value;
+    }
 
     // The texts of the messages shown, in order.
     std::vector<std::string> MessageTexts() const;

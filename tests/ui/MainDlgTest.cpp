@@ -182,7 +182,7 @@ TEST(MainDlgCommands, PopupsFollowTheRules) {
     EXPECT_EQ(Enabled(w.dlg.PopupItems(Popup::Source)),
               (std::vector<std::string>{"&Add Files...\tCtrl+O", "Add &Folder..."}));
     EXPECT_EQ(Enabled(w.dlg.PopupItems(Popup::Output)), std::vector<std::string>{"&Merge MP3..."});
-    EXPECT_EQ(Enabled(w.dlg.PopupItems(Popup::Help)).size(), 6u);  // all but the separators
+    EXPECT_EQ(Enabled(w.dlg.PopupItems(Popup::Help)).size(), 7u);  // all but the separators
     Prepare(w, kTwoOutputs);
     EXPECT_EQ(Enabled(w.dlg.PopupItems(Popup::Output)),
               (std::vector<std::string>{"&Delete\tShift+Del", "&Merge MP3..."}));

@@ -21,6 +21,7 @@
 #include "ui/qt/CProgressDlg.h"
 #include "ui/qt/HelpWindow.h"
 #include "ui/qt/MergeWindow.h"
+#include "ui/qt/OptionsDialog.h"
 
 namespace kelvora {
 
@@ -296,6 +297,48 @@ void QtShell::ShowAbout() {
     AboutDialog about(*this, owner);
     about.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     about.exec();
+}
+
+bool QtShell::EditOptions(std::vector<OptionField>& fields) {
+    QWidget* owner = Owner();
+    OptionsDialog dialog(fields, owner);
+    dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    fields = dialog.Fields();
+    return true;
+}
+
+void QtShell::ReadOptionSetting(OptionField& field) {
+    OptionsSettings options;
+    const QVariant stored = options.settings.value(Q(field.key));
+    if (!stored.isValid()) {
+        return;
+    }
+    bool ok = false;
+    if (field.kind == OptionField::Kind::Check) {
+        const QString text = stored.toString().toLower();
+        if (text == QStringLiteral("true") || text == QStringLiteral("false")) {
+            field.value = text == QStringLiteral("true") ? 1 : 0;
+            return;
+        }
+    }
+    // A value that is no number, or out of range, leaves the default.
+    const int value = stored.toInt(&ok);
+    if (ok && value >= field.minimum && value <= field.maximum) {
+        field.value = value;
+    }
+}
+
+void QtShell::WriteOptionSetting(const OptionField& field) {
+    OptionsSettings options;
+    if (field.kind == OptionField::Kind::Check) {
+        options.settings.setValue(Q(field.key), field.value != 0);
+    } else {
+        options.settings.setValue(Q(field.key), field.value);
+    }
+    options.settings.sync();
 }
 
 void QtShell::RunMergeDialog(CMergeDlg& dialog) {

@@ -53,6 +53,9 @@ class QtShell : public Shell {
     void WriteFolderSetting(const std::string& folder) override;
     bool ReadFirstRunSetting(uint32_t& value) override;
     bool WriteFirstRunSetting(uint32_t value) override;
+    bool EditOptions(std::vector<OptionField>& fields) override;
+    void ReadOptionSetting(OptionField& field) override;
+    void WriteOptionSetting(const OptionField& field) override;
 
   private:
     // The window a dialog belongs to: the modal window in front, else the main window while it

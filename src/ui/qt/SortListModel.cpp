@@ -31,6 +31,10 @@ QVariant SortListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             // Only the row texts are read: the records may be in the hands of a conversion.
             return QString::fromStdString(m_list.Text(index.row(), index.column()));
+        case Qt::ToolTipRole: {
+            const std::string tip = m_list.ToolTip(index.row(), index.column());
+            return tip.empty() ? QVariant() : QVariant(QString::fromStdString(tip));
+        }
         case Qt::TextAlignmentRole: {
             const bool right = m_list.Column(index.column()).align == ColumnAlign::Right;
             return QVariant::fromValue(Qt::Alignment(right ? Qt::AlignRight : Qt::AlignLeft) |
