@@ -1,5 +1,6 @@
 #include "support/SwfBuilder.h"
 
+#include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -109,6 +110,53 @@ Bytes Deflate(const Bytes& data) {
     return out;
 }
 
+Bytes LzmaBody(const Bytes& data) {
+    lzma_options_lzma options;
+    lzma_lzma_preset(&options, 1);
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    uint8_t properties[5] = {};
+    lzma_stream stream = LZMA_STREAM_INIT;
+    if (lzma_properties_encode(&filters[0], properties) != LZMA_OK ||
+        lzma_raw_encoder(&stream, filters) != LZMA_OK) {
+        throw std::runtime_error("LZMA encoder refused");
+    }
+    Bytes packed(data.size() + data.size() / 2 + 1024);
+    stream.next_in = data.data();
+    stream.avail_in = data.size();
+    stream.next_out = packed.data();
+    stream.avail_out = packed.size();
+    const lzma_ret rc = lzma_code(&stream, LZMA_FINISH);
+    packed.resize(packed.size() - stream.avail_out);
+    lzma_end(&stream);
+    if (rc != LZMA_STREAM_END) {
+        throw std::runtime_error("LZMA encoding failed");
+    }
+    ByteWriter body;
+    body.U32(static_cast<uint32_t>(packed.size())).Append(Bytes(properties, properties + 5));
+    body.Append(packed);
+    return body.take();
+}
+
+Bytes ToZws(const Bytes& swf) {
+    if (swf.size() < 8) {
+        return swf;
+    }
+    Bytes body(swf.begin() + 8, swf.end());
+    if (swf[0] == 'C') {
+        const uLongf length = swf[4] | (swf[5] << 8) | (swf[6] << 16) | (uLongf{swf[7]} << 24);
+        uLongf got = length > 8 ? length - 8 : 0;
+        Bytes plain(got);
+        uncompress(plain.data(), &got, body.data(), static_cast<uLong>(body.size()));
+        plain.resize(got);
+        body = plain;
+    }
+    Bytes out(swf.begin(), swf.begin() + 8);
+    out[0] = 'Z';
+    const Bytes packed = LzmaBody(body);
+    out.insert(out.end(), packed.begin(), packed.end());
+    return out;
+}
+
 Bytes BuildSwf(const SwfMovie& movie) {
     ByteWriter body;
     body.Append(SwfRect(movie.xMin, movie.xMax, movie.yMin, movie.yMax))
@@ -119,8 +167,9 @@ Bytes BuildSwf(const SwfMovie& movie) {
     const uint32_t length = movie.lengthOverride >= 0 ? static_cast<uint32_t>(movie.lengthOverride)
                                                       : static_cast<uint32_t>(8 + b.size());
     ByteWriter file;
-    file.U8(movie.compressed ? 'C' : 'F').U8('W').U8('S').U8(movie.version).U32(length);
-    file.Append(movie.compressed ? Deflate(b) : b);
+    const char signature = !movie.compressed ? 'F' : movie.lzma ? 'Z' : 'C';
+    file.U8(static_cast<uint8_t>(signature)).U8('W').U8('S').U8(movie.version).U32(length);
+    file.Append(!movie.compressed ? b : movie.lzma ? LzmaBody(b) : Deflate(b));
     return file.take();
 }
 

@@ -34,6 +34,7 @@ Bytes Mp3StreamBlock(uint16_t sampleCount, int16_t seek, const Bytes& frames);
 struct SwfMovie {
     uint8_t version = 6;
     bool compressed = false;
+    bool lzma = false;  // with `compressed`: LZMA (ZWS) instead of zlib
     // Frame size in twips.
     int32_t xMin = 0, xMax = 11000, yMin = 0, yMax = 8000;
     uint16_t frameRate88 = 12 << 8;  // 8.8 fixed point
@@ -45,10 +46,17 @@ struct SwfMovie {
 // The RECT with the smallest field width that holds the four values.
 Bytes SwfRect(int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax);
 
-// The whole file: FWS or CWS (zlib level 9 over everything after the 8-byte preamble).
+// The whole file: FWS, CWS (zlib level 9 over everything after the 8-byte preamble) or ZWS
+// (compressed length, LZMA properties and raw LZMA data after the preamble).
 Bytes BuildSwf(const SwfMovie& movie);
 
 // zlib-compresses bytes (the CWS body).
 Bytes Deflate(const Bytes& data);
+
+// The ZWS body of a movie body: its compressed length, the five LZMA properties bytes and the
+// raw LZMA data, made by liblzma's encoder.
+Bytes LzmaBody(const Bytes& data);
+// The same movie as ZWS, from an FWS or CWS file.
+Bytes ToZws(const Bytes& swf);
 
 }  // namespace kelvora::test

@@ -71,6 +71,51 @@ TEST_F(SwfResources, StreamBlocksDecodeNoMoreThanTheirDataHolds) {
     EXPECT_EQ(Payload(0).size(), 1000u * 4u);
 }
 
+TEST_F(SwfResources, LzmaMoviesCostWhatTheirDataHoldsAndBrokenDataEndsTheWalk) {
+    m_reader.SetOptions(ConversionOptions{.allFormats = true});
+    const Bytes first = Noise(40000, 7), second = Noise(200000);
+    SwfMovie movie;
+    movie.compressed = movie.lzma = true;
+    movie.tags = Concat({DefineSound(1, 3, 2, true, false, 20000, first),
+                         DefineSound(2, 3, 3, true, true, 50000, second), SwfEndTag()});
+    // A length claim of 4 GiB costs no more than the data really inflates to.
+    movie.lengthOverride = 0xFFFFFFFF;
+    ASSERT_TRUE(Extract(movie));
+    EXPECT_LT(m_peakAboveFile, size_t{2} << 20);
+    ASSERT_EQ(m_reader.Elements().size(), 2u);
+    EXPECT_TRUE(Payload(1) == second);
+    for (const OutputItem& e : m_reader.Elements()) {
+        RemoveFile(e.path);
+    }
+
+    // Data that stops or breaks midway: the walk takes what came out before it.
+    movie.lengthOverride = -1;
+    const Bytes whole = BuildSwf(movie);
+    for (const bool cut : {true, false}) {
+        Bytes damaged = whole;
+        if (cut) {
+            damaged.resize(whole.size() * 2 / 3);
+        } else {
+            for (size_t i = whole.size() * 2 / 3; i < whole.size() * 2 / 3 + 64; ++i) {
+                damaged[i] ^= 0x5A;
+            }
+        }
+        ASSERT_TRUE(WriteFileBytes(m_dir.File("clip.swf"), damaged));
+        ASSERT_TRUE(m_reader.ExtractElements(m_dir.File("clip.swf")));
+        ASSERT_GE(m_reader.Elements().size(), 1u);
+        EXPECT_TRUE(Payload(0) == first);
+        for (const OutputItem& e : m_reader.Elements()) {
+            RemoveFile(e.path);
+        }
+    }
+    // Data of which nothing inflates is no movie.
+    ASSERT_TRUE(WriteFileBytes(m_dir.File("clip.swf"),
+                               Concat({Bytes(whole.begin(), whole.begin() + 17), Noise(1024)})));
+    EXPECT_FALSE(m_reader.ExtractElements(m_dir.File("clip.swf")));
+    EXPECT_EQ(m_reader.Report().failure, Failure::BrokenCompression);
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{"clip.swf"});
+}
+
 TEST_F(SwfResources, NeitherALyingNorATrueLargeLengthCostsItsSizeInHeap) {
     // 100 KB of zlib data that cannot shrink, claiming 64 MB: within what zlib could inflate
     // that much data to, but it does not.
