@@ -226,8 +226,10 @@ bool CCodecDecoder::Flush(const DecodedSink& sink) {
     }
     const int result = avcodec_send_packet(m_context.get(), nullptr);
     const bool received = ReceiveFrames(sink);
-    // Ready for the next sound.
+    // Packets after the end start a new sound, which fixes its own rate and channels.
     avcodec_flush_buffers(m_context.get());
+    m_sampleRate = 0;
+    m_channels = 0;
     return (result >= 0 || result == AVERROR_EOF) && received;
 }
 
