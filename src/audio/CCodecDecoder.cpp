@@ -1,0 +1,315 @@
+#include "audio/CCodecDecoder.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/mem.h>
+#include <libavutil/samplefmt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace kelvora {
+
+namespace {
+
+// Flash sound format codes of the formats handed to libavcodec.
+constexpr uint32_t kFormatNellymoser16k = 4;
+constexpr uint32_t kFormatNellymoser8k = 5;
+constexpr uint32_t kFormatNellymoser = 6;
+constexpr uint32_t kFormatAlaw = 7;
+constexpr uint32_t kFormatMulaw = 8;
+constexpr uint32_t kFormatAac = 10;
+constexpr uint32_t kFormatSpeex = 11;
+
+// A Nellymoser block: 64 bytes that decode to 256 samples, one after another.
+constexpr size_t kNellymoserBlockBytes = 64;
+// Packets of Nellymoser and G.711 are handed to the library in pieces of at most 16384 sample
+// frames: the library decodes a whole packet into one frame, so an oversized packet would
+// otherwise cost memory in proportion to its size (and overflow the library's sample count).
+// The pieces decode exactly as the whole packet does.
+constexpr size_t kNellymoserBlocksPerPiece = 64;
+constexpr size_t kG711FramesPerPiece = 16384;
+// An AAC or Speex packet is one frame of at most a few kilobytes; larger ones are not frames.
+constexpr size_t kMaxWholePacketBytes = 64 * 1024;
+// An AudioSpecificConfig is a few bytes, or a few hundred with a channel element table.
+constexpr size_t kMaxConfigBytes = 4096;
+// What FLV and SWF headers can express, with room to spare.
+constexpr uint32_t kMaxSampleRate = 192000;
+
+AVCodecID CodecFor(uint32_t format) {
+    switch (format) {
+        case kFormatNellymoser16k:
+        case kFormatNellymoser8k:
+        case kFormatNellymoser:
+            return AV_CODEC_ID_NELLYMOSER;
+        case kFormatAlaw:
+            return AV_CODEC_ID_PCM_ALAW;
+        case kFormatMulaw:
+            return AV_CODEC_ID_PCM_MULAW;
+        case kFormatAac:
+            return AV_CODEC_ID_AAC;
+        case kFormatSpeex:
+            return AV_CODEC_ID_SPEEX;
+        default:
+            return AV_CODEC_ID_NONE;
+    }
+}
+
+// The library reports broken packets on stderr; the core shows nothing. Once per process.
+void QuietLibraryLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+}  // namespace
+
+void CCodecDecoder::ContextDeleter::operator()(AVCodecContext* context) const {
+    avcodec_free_context(&context);
+}
+
+void CCodecDecoder::FrameDeleter::operator()(AVFrame* frame) const {
+    av_frame_free(&frame);
+}
+
+void CCodecDecoder::PacketDeleter::operator()(AVPacket* packet) const {
+    av_packet_free(&packet);
+}
+
+void CCodecDecoder::SwrDeleter::operator()(SwrContext* swr) const {
+    swr_free(&swr);
+}
+
+CCodecDecoder::CCodecDecoder() = default;
+
+CCodecDecoder::~CCodecDecoder() = default;
+
+bool CCodecDecoder::Decodes(uint32_t format) {
+    return CodecFor(format) != AV_CODEC_ID_NONE;
+}
+
+void CCodecDecoder::Close() {
+    m_swr.reset();
+    m_packet.reset();
+    m_frame.reset();
+    m_context.reset();
+    m_swrFormat = -1;
+    m_padded = {};
+    m_samples = {};
+    m_unitBytes = 0;
+    m_pieceBytes = 0;
+    m_sinkRefused = false;
+    m_sampleRate = 0;
+    m_channels = 0;
+}
+
+bool CCodecDecoder::Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
+                         const uint8_t* config, size_t configSize) {
+    Close();
+    m_framesDecoded = 0;
+    m_framesSkipped = 0;
+    QuietLibraryLog();
+    const AVCodecID id = CodecFor(format);
+    const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
+    if (codec == nullptr) {
+        return false;
+    }
+    m_context.reset(avcodec_alloc_context3(codec));
+    if (!m_context) {
+        return false;
+    }
+    AVCodecContext* context = m_context.get();
+    if (format == kFormatAac) {
+        // Without its AudioSpecificConfig the decoder would wait for ADTS headers that FLV
+        // packets never have.
+        if (config == nullptr || configSize == 0 || configSize > kMaxConfigBytes) {
+            Close();
+            return false;
+        }
+        // The context owns and frees its extradata.
+        context->extradata =
+            static_cast<uint8_t*>(av_mallocz(configSize + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (context->extradata == nullptr) {
+            Close();
+            return false;
+        }
+        std::memcpy(context->extradata, config, configSize);
+        context->extradata_size = static_cast<int>(configSize);
+    } else {
+        if (sampleRate == 0 || sampleRate > kMaxSampleRate || channels == 0 || channels > 2) {
+            Close();
+            return false;
+        }
+        context->sample_rate = static_cast<int>(sampleRate);
+        av_channel_layout_default(&context->ch_layout, channels);
+    }
+    // None of these decoders has threads of its own to gain from.
+    context->thread_count = 1;
+    m_frame.reset(av_frame_alloc());
+    m_packet.reset(av_packet_alloc());
+    if (!m_frame || !m_packet || avcodec_open2(context, codec, nullptr) < 0) {
+        Close();
+        return false;
+    }
+    if (id == AV_CODEC_ID_NELLYMOSER) {
+        m_unitBytes = kNellymoserBlockBytes;
+        m_pieceBytes = kNellymoserBlockBytes * kNellymoserBlocksPerPiece;
+    } else if (id == AV_CODEC_ID_PCM_ALAW || id == AV_CODEC_ID_PCM_MULAW) {
+        m_unitBytes = channels;  // one byte per sample
+        m_pieceBytes = m_unitBytes * kG711FramesPerPiece;
+    }
+    return true;
+}
+
+bool CCodecDecoder::Decode(const uint8_t* data, size_t size, const DecodedSink& sink) {
+    m_sinkRefused = false;
+    // An empty packet would tell the library that the sound has ended.
+    if (!IsOpen() || data == nullptr || size == 0) {
+        return false;
+    }
+    if (m_unitBytes == 0) {
+        return size <= kMaxWholePacketBytes && DecodePiece(data, size, sink);
+    }
+    const size_t pieceBytes = m_pieceBytes;
+    if (size <= pieceBytes) {
+        return DecodePiece(data, size, sink);
+    }
+    // Bytes after the last whole unit are ignored, as the library ignores them in a packet.
+    const size_t whole = size - size % m_unitBytes;
+    bool accepted = true;
+    for (size_t pos = 0; pos < whole; pos += pieceBytes) {
+        if (!DecodePiece(data + pos, std::min(pieceBytes, whole - pos), sink)) {
+            if (m_sinkRefused) {
+                return false;
+            }
+            accepted = false;
+        }
+    }
+    return accepted;
+}
+
+bool CCodecDecoder::DecodePiece(const uint8_t* data, size_t size, const DecodedSink& sink) {
+    if (size > static_cast<size_t>(INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE)) {
+        return false;
+    }
+    if (m_padded.size() < size + AV_INPUT_BUFFER_PADDING_SIZE) {
+        m_padded.resize(size + AV_INPUT_BUFFER_PADDING_SIZE);
+    }
+    std::memcpy(m_padded.data(), data, size);
+    std::memset(m_padded.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    AVPacket* packet = m_packet.get();
+    av_packet_unref(packet);
+    packet->data = m_padded.data();
+    packet->size = static_cast<int>(size);
+    int result = avcodec_send_packet(m_context.get(), packet);
+    if (result == AVERROR(EAGAIN)) {
+        // Frames of an earlier packet still wait: pass them on first.
+        if (!ReceiveFrames(sink)) {
+            return false;
+        }
+        result = avcodec_send_packet(m_context.get(), packet);
+    }
+    av_packet_unref(packet);
+    const bool received = ReceiveFrames(sink);
+    return result >= 0 && received;
+}
+
+bool CCodecDecoder::Flush(const DecodedSink& sink) {
+    m_sinkRefused = false;
+    if (!IsOpen()) {
+        return false;
+    }
+    const int result = avcodec_send_packet(m_context.get(), nullptr);
+    const bool received = ReceiveFrames(sink);
+    // Packets after the end start a new sound, which fixes its own rate and channels.
+    avcodec_flush_buffers(m_context.get());
+    m_sampleRate = 0;
+    m_channels = 0;
+    return (result >= 0 || result == AVERROR_EOF) && received;
+}
+
+bool CCodecDecoder::ReceiveFrames(const DecodedSink& sink) {
+    AVFrame* frame = m_frame.get();
+    for (;;) {
+        const int result = avcodec_receive_frame(m_context.get(), frame);
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
+            return true;
+        }
+        if (result < 0) {
+            return false;
+        }
+        const bool handed = HandOn(*frame, sink);
+        av_frame_unref(frame);
+        if (!handed) {
+            return false;
+        }
+    }
+}
+
+bool CCodecDecoder::HandOn(const AVFrame& frame, const DecodedSink& sink) {
+    const int channels = frame.ch_layout.nb_channels;
+    if (frame.nb_samples <= 0) {
+        return true;
+    }
+    const uint32_t frames = static_cast<uint32_t>(frame.nb_samples);
+    if (channels <= 0 || channels > UINT16_MAX || frame.sample_rate <= 0) {
+        m_framesSkipped += frames;
+        return true;
+    }
+    if (m_sampleRate == 0) {
+        m_sampleRate = static_cast<uint32_t>(frame.sample_rate);
+        m_channels = static_cast<uint16_t>(channels);
+    } else if (static_cast<uint32_t>(frame.sample_rate) != m_sampleRate || channels != m_channels) {
+        m_framesSkipped += frames;
+        return true;
+    }
+    const int16_t* samples = nullptr;
+    if (frame.format == AV_SAMPLE_FMT_S16) {
+        samples = reinterpret_cast<const int16_t*>(frame.data[0]);
+    } else {
+        if (!m_swr || m_swrFormat != frame.format) {
+            // Same rate and layout in and out: only the sample format changes, rounded and
+            // clipped as the ffmpeg program does.
+            AVChannelLayout layout{};
+            if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+                av_channel_layout_default(&layout, channels);
+            } else if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
+                return false;
+            }
+            SwrContext* swr = nullptr;
+            const int made = swr_alloc_set_opts2(
+                &swr, &layout, AV_SAMPLE_FMT_S16, frame.sample_rate, &layout,
+                static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
+            av_channel_layout_uninit(&layout);
+            m_swr.reset(swr);
+            m_swrFormat = -1;
+            if (made < 0 || swr_init(swr) < 0) {
+                m_swr.reset();
+                return false;
+            }
+            m_swrFormat = frame.format;
+        }
+        m_samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(channels));
+        uint8_t* out = reinterpret_cast<uint8_t*>(m_samples.data());
+        const int converted =
+            swr_convert(m_swr.get(), &out, frame.nb_samples,
+                        const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
+        if (converted != frame.nb_samples) {
+            return false;
+        }
+        samples = m_samples.data();
+    }
+    if (!sink(samples, frames, m_sampleRate, m_channels)) {
+        m_sinkRefused = true;
+        return false;
+    }
+    m_framesDecoded += frames;
+    return true;
+}
+
+}  // namespace kelvora
