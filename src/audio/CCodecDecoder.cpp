@@ -35,8 +35,11 @@ constexpr size_t kNellymoserBlockBytes = 64;
 // The pieces decode exactly as the whole packet does.
 constexpr size_t kNellymoserBlocksPerPiece = 64;
 constexpr size_t kG711FramesPerPiece = 16384;
-// An AAC or Speex packet is one frame of at most a few kilobytes; larger ones are not frames.
+// An AAC packet is one frame of at most a few kilobytes; larger ones are not frames.
 constexpr size_t kMaxWholePacketBytes = 64 * 1024;
+// A Speex packet holds any number of frames (a movie's event sound is one packet); the library
+// copies it whole, so it is bounded all the same.
+constexpr size_t kMaxSpeexPacketBytes = 16 * 1024 * 1024;
 // An AudioSpecificConfig is a few bytes, or a few hundred with a channel element table.
 constexpr size_t kMaxConfigBytes = 4096;
 // What FLV and SWF headers can express, with room to spare.
@@ -115,7 +118,13 @@ bool CCodecDecoder::Open(uint32_t format, uint32_t sampleRate, uint16_t channels
     m_framesSkipped = 0;
     QuietLibraryLog();
     const AVCodecID id = CodecFor(format);
-    const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
+    // Speex goes to libspeex where the library has it: it decodes every frame a packet holds,
+    // as players do, where the built-in decoder takes only the first.
+    const AVCodec* codec =
+        id == AV_CODEC_ID_SPEEX ? avcodec_find_decoder_by_name("libspeex") : nullptr;
+    if (codec == nullptr && id != AV_CODEC_ID_NONE) {
+        codec = avcodec_find_decoder(id);
+    }
     if (codec == nullptr) {
         return false;
     }
@@ -173,7 +182,9 @@ bool CCodecDecoder::Decode(const uint8_t* data, size_t size, const DecodedSink& 
         return false;
     }
     if (m_unitBytes == 0) {
-        return size <= kMaxWholePacketBytes && DecodePiece(data, size, sink);
+        const size_t most =
+            m_context->codec_id == AV_CODEC_ID_SPEEX ? kMaxSpeexPacketBytes : kMaxWholePacketBytes;
+        return size <= most && DecodePiece(data, size, sink);
     }
     const size_t pieceBytes = m_pieceBytes;
     if (size <= pieceBytes) {
@@ -224,13 +235,14 @@ bool CCodecDecoder::Flush(const DecodedSink& sink) {
     if (!IsOpen()) {
         return false;
     }
-    const int result = avcodec_send_packet(m_context.get(), nullptr);
-    const bool received = ReceiveFrames(sink);
+    // What is left of a broken packet may fail to decode at the end; that only ends the sound.
+    avcodec_send_packet(m_context.get(), nullptr);
+    ReceiveFrames(sink);
     // Packets after the end start a new sound, which fixes its own rate and channels.
     avcodec_flush_buffers(m_context.get());
     m_sampleRate = 0;
     m_channels = 0;
-    return (result >= 0 || result == AVERROR_EOF) && received;
+    return !m_sinkRefused;
 }
 
 bool CCodecDecoder::ReceiveFrames(const DecodedSink& sink) {

@@ -46,8 +46,8 @@ class CCodecDecoder {
     // `sink`. False when the decoder rejected the packet (the caller skips it and goes on) or
     // the sink refused (the caller knows, and stops).
     bool Decode(const uint8_t* data, size_t size, const DecodedSink& sink);
-    // Hands on what the decoder still holds at the end of the sound. Packets decoded after it
-    // start a new sound.
+    // Hands on what the decoder still holds at the end of the sound; false only when the sink
+    // refused it. Packets decoded after it start a new sound.
     bool Flush(const DecodedSink& sink);
     void Close();
 

@@ -104,7 +104,7 @@ FlvAudio ReadFixture(const std::string& name) {
 // decoding on threads of their own at once.
 TEST(CodecDecoder, DecodesAsFfmpegDoes) {
     const auto refs = ReadTsv(TestDataDir() + "/codecs/refs.tsv");
-    ASSERT_EQ(refs.size(), 8u);
+    ASSERT_EQ(refs.size(), 9u);
     std::vector<FlvAudio> audios(refs.size());
     std::vector<Decoded> results(refs.size());
     std::vector<std::thread> threads;

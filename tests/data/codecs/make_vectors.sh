@@ -1,7 +1,8 @@
 #!/bin/sh
 # Remakes the FLV test vectors of the libavcodec formats and refs.tsv, ffmpeg's 16-bit decode
 # of each (rate, channels, sample frames and the MD5 of the s16le bytes).
-# Needs ffmpeg (with libspeex) and ffprobe. Run from anywhere: ./make_vectors.sh
+# Speex is decoded by libspeex (which decodes every frame of a packet), the others by ffmpeg's
+# own decoders. Needs ffmpeg (with libspeex) and ffprobe. Run from anywhere: ./make_vectors.sh
 set -eu
 cd "$(dirname "$0")"
 
@@ -23,6 +24,7 @@ make nelly8k 8000 1 1 nellymoser
 make nelly16k 16000 1 1 nellymoser
 make nelly22k 22050 1 1 nellymoser
 make speex16k 16000 1 1 libspeex
+make speex16k_3fpp 16000 1 1 libspeex -frames_per_packet 3
 make aac22k_mono 22050 1 1 aac -b:a 24k
 make aac44k_stereo 44100 2 0.5 aac -b:a 64k
 make alaw8k 8000 1 0.5 pcm_alaw
@@ -33,7 +35,9 @@ for f in *.flv; do
     set -- $(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,channels \
         -of default=noprint_wrappers=1:nokey=1 "$f")
     rate=$1 channels=$2
-    bytes=$(ffmpeg -nostdin -v error -i "$f" -vn -c:a pcm_s16le -f s16le - | wc -c)
-    md5=$(ffmpeg -nostdin -v error -i "$f" -vn -c:a pcm_s16le -f s16le - | md5sum | cut -d' ' -f1)
+    case $f in speex*) decoder='-c:a libspeex' ;; *) decoder= ;; esac
+    bytes=$(ffmpeg -nostdin -v error $decoder -i "$f" -vn -c:a pcm_s16le -f s16le - | wc -c)
+    md5=$(ffmpeg -nostdin -v error $decoder -i "$f" -vn -c:a pcm_s16le -f s16le - |
+        md5sum | cut -d' ' -f1)
     printf '%s\t%s\t%s\t%s\t%s\n' "$f" "$rate" "$channels" $((bytes / 2 / channels)) "$md5" >> refs.tsv
 done
