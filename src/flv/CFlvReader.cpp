@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/CAdpcmDecoder.h"
+#include "audio/CCodecSound.h"
 #include "audio/CMp3Decoder.h"
 #include "audio/TranscodeMp3ToWav.h"
 #include "audio/TranscodeWavToMp3.h"
@@ -67,6 +68,8 @@ void CFlvReader::Reset() {
     m_pending.clear();
     m_pendingBytes = 0;
     m_report.Clear();
+    m_codec.reset();
+    m_aacConfig.clear();
 }
 
 bool CFlvReader::ParseHeader(const uint8_t* header) {
@@ -177,7 +180,11 @@ bool CFlvReader::OnAudioTag() {
         if (format == kFormatMp38k) {
             m_sampleRate = 8000;
         }
-        if (pcm) {
+        if (wide && CCodecDecoder::Decodes(format)) {
+            if (!StartCodecTrack(format, rateIndex, typeBit != 0)) {
+                return false;
+            }
+        } else if (pcm) {
             m_outputIsMp3 = false;
             m_outputPath = ClaimFlvName(m_outputBase, ".wav");
         } else if (mp3) {
@@ -189,12 +196,15 @@ bool CFlvReader::OnAudioTag() {
                           format);
             return false;
         }
-        if (m_outputPath.empty()) {
+        if (m_codec) {
+            // The file is made when the first samples come out.
+        } else if (m_outputPath.empty()) {
             m_report.Fail(Failure::NoWritableFolder);
             return false;
         }
-        const bool created = pcm ? CreateWavFile(m_output, m_outputPath, m_channels == 2,
-                                                 m_bitsPerSample, m_sampleRate)
+        const bool created = m_codec || pcm
+                                 ? m_codec || CreateWavFile(m_output, m_outputPath, m_channels == 2,
+                                                            m_bitsPerSample, m_sampleRate)
                                  : m_output.CreateAlways(m_outputPath);
         if (!created) {
             m_report.Fail(WriteFailure(errno));
@@ -206,6 +216,9 @@ bool CFlvReader::OnAudioTag() {
     const size_t from = m_bits.Position();
     const uint8_t* data = m_data + from;
     const size_t length = m_tagBodyEnd - from;
+    if (m_codec) {
+        return OnCodecTag(format, data, length);
+    }
     if (m_format == static_cast<int32_t>(kFormatAdpcm)) {
         m_decoded.resize(CAdpcmDecoder::RangeOutputBound(length, m_bitsPerSample == 16));
         CAdpcmDecoder decoder(m_bits);
@@ -225,6 +238,62 @@ bool CFlvReader::OnAudioTag() {
     return !m_output.WriteFailed();
 }
 
+bool CFlvReader::StartCodecTrack(uint32_t format, uint32_t rateIndex, bool stereo) {
+    // The rate and channels each format has in a video, whatever its flags say but where they
+    // are the format's own (AAC takes them from its sequence header).
+    uint32_t rate = 0;
+    uint16_t channels = 1;
+    switch (format) {
+        case kFormatNellymoser16k:
+        case kFormatSpeex:
+            rate = 16000;
+            break;
+        case kFormatNellymoser8k:
+        case kFormatAlaw:
+        case kFormatMulaw:
+            rate = 8000;
+            break;
+        case kFormatNellymoser:
+            rate = SoundRate(rateIndex);
+            channels = stereo ? 2 : 1;
+            break;
+        default:
+            break;
+    }
+    m_outputIsMp3 = false;
+    m_codec = std::make_unique<CCodecSound>([this] { return ClaimFlvName(m_outputBase, ".wav"); });
+    if (format != kFormatAac && !m_codec->Open(format, rate, channels)) {
+        m_report.Fail(Failure::FormatUnsupported, format);
+        m_codec.reset();
+        return false;
+    }
+    return true;
+}
+
+bool CFlvReader::OnCodecTag(uint32_t format, const uint8_t* data, size_t length) {
+    // A track keeps the format of its first tag: a tag of another format is not its sound.
+    if (format != static_cast<uint32_t>(m_format) || length == 0) {
+        return true;
+    }
+    if (format == kFormatAac) {
+        // AACPacketType: 0 carries the AudioSpecificConfig, 1 a raw frame.
+        if (data[0] == 0) {
+            const std::vector<uint8_t> config(data + 1, data + length);
+            if (!m_codec->IsOpen() || config != m_aacConfig) {
+                m_aacConfig = config;
+                m_codec->Open(format, 0, 0, config.data(), config.size());
+            }
+            return true;
+        }
+        if (data[0] != 1 || !m_codec->IsOpen()) {
+            return true;  // a frame before any usable configuration is no sound
+        }
+        ++data;
+        --length;
+    }
+    return m_codec->Add(data, length);
+}
+
 bool CFlvReader::WritePending() {
     const bool ok = m_pending.empty() ||
                     m_output.WriteGather(m_pending.data(), static_cast<int>(m_pending.size()));
@@ -234,6 +303,19 @@ bool CFlvReader::WritePending() {
 }
 
 void CFlvReader::FinishOutput() {
+    if (m_codec) {
+        if (m_codec->Finish()) {
+            m_outputPath = m_codec->Path();
+            m_sampleRate = m_codec->SampleRate();
+            m_channels = m_codec->Channels();
+            m_bitsPerSample = 16;
+        } else {
+            m_report.Fail(m_codec->Failed(), static_cast<uint32_t>(m_format));
+            m_outputPath.clear();
+        }
+        m_codec.reset();
+        return;
+    }
     if (!m_output.IsOpen()) {
         return;
     }

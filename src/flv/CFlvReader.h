@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <sys/uio.h>
 
+#include "audio/CCodecSound.h"
 #include "engine/BitReader.h"
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
@@ -68,6 +70,9 @@ class CFlvReader {
     bool ParseHeader(const uint8_t* header);
     // The audio tag handler: false stops the walk (no output could be opened).
     bool OnAudioTag();
+    // A track of a libavcodec format: its decoder and the file it fills.
+    bool StartCodecTrack(uint32_t format, uint32_t rateIndex, bool stereo);
+    bool OnCodecTag(uint32_t format, const uint8_t* data, size_t length);
     // Writes the pending pieces; false when the file did not take them.
     bool WritePending();
     // Finishes the output file; a file that could not be written whole is removed.
@@ -101,6 +106,8 @@ class CFlvReader {
     CFile m_output;
     std::string m_outputBase;
     std::vector<uint8_t> m_decoded;  // one decoded ADPCM tag
+    std::unique_ptr<CCodecSound> m_codec;
+    std::vector<uint8_t> m_aacConfig;
     // Copied sound data waiting to be written: pieces of the mapped file, written in one call.
     std::vector<iovec> m_pending;
     size_t m_pendingBytes = 0;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audio/CCodecSound.h"
 #include "engine/BitReader.h"
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
@@ -16,6 +17,8 @@
 #include "engine/Records.h"
 
 namespace kelvora {
+
+struct SoundFlags;
 
 // Reads a SWF movie, plain (FWS), zlib-compressed (CWS) or, with the every-format option,
 // LZMA-compressed (ZWS), and walks its tags and sprites.
@@ -114,6 +117,10 @@ class CSwfReader {
     // The target pass: every element brought to the batch's format.
     void TranscodeElements(bool toMp3);
     std::string ClaimTranscodedName(const std::string& elementPath, std::string_view ext);
+    // Sounds of the libavcodec formats, with the every-format option.
+    void DecodeEventSound(const SoundFlags& flags);
+    void StartCodecStream(const SoundFlags& flags);
+    static OutputItem CodecElement(const CCodecSound& sound);
     // How a sound of this format that is not converted is reported.
     SkipReason SkipReasonFor(uint32_t format) const;
     // A movie with a single element drops "_001" from its name when the shorter name is free.
@@ -150,9 +157,10 @@ class CSwfReader {
         int32_t isStereo = 0;
         int32_t samplesPerBlock = 0;
         int32_t open = 0;
-        uint32_t blocks = 0;             // blocks received
-        Failure lostTo = Failure::None;  // why a stream with sound could not be written
-        std::unique_ptr<CFile> file;     // the open element file, or none
+        uint32_t blocks = 0;                 // blocks received
+        Failure lostTo = Failure::None;      // why a stream with sound could not be written
+        std::unique_ptr<CFile> file;         // the open element file, or none
+        std::unique_ptr<CCodecSound> codec;  // a libavcodec format's decoder and file, or none
         OutputItem record;
     };
     std::vector<OutputItem> m_elements;

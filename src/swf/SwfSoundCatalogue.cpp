@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/CAdpcmDecoder.h"
+#include "audio/CCodecSound.h"
 #include "audio/WavFile.h"
 #include "engine/OutputNaming.h"
 #include "engine/SoundFormat.h"
@@ -13,14 +14,15 @@
 
 namespace kelvora {
 
-namespace {
-
+// The sound flags byte of DefineSound and the stream heads.
 struct SoundFlags {
     uint32_t format;
     uint32_t rateIndex;
     bool is16Bit;
     bool isStereo;
 };
+
+namespace {
 
 SoundFlags ReadSoundFlags(BitReader& bits) {
     SoundFlags f;
@@ -42,6 +44,20 @@ OutputItem ElementOf(const SoundFlags& f) {
 
 bool Supported(uint32_t format) {
     return format <= kFormatPcmLittleEndian;
+}
+
+// The rate and channels of a movie's sound of a libavcodec format: the format's own where it
+// has them, else the flags'.
+void CodecRateAndChannels(const SoundFlags& f, uint32_t& rate, uint16_t& channels) {
+    rate = SoundRate(f.rateIndex);
+    channels = f.isStereo ? 2 : 1;
+    if (f.format == kFormatNellymoser16k || f.format == kFormatSpeex) {
+        rate = 16000;
+        channels = 1;
+    } else if (f.format == kFormatNellymoser8k) {
+        rate = 8000;
+        channels = 1;
+    }
 }
 
 // The formats a movie's sounds have that the every-format option converts.
@@ -94,7 +110,11 @@ void CSwfReader::OnDefineSound() {
     const SoundFlags f = ReadSoundFlags(m_bits);
     const uint32_t sampleCount = m_bits.ReadU32();
     if (!Supported(f.format)) {
-        m_report.Skip(f.format, SkipReasonFor(f.format));
+        if (m_options.allFormats && AllFormatsConverts(f.format)) {
+            DecodeEventSound(f);
+        } else {
+            m_report.Skip(f.format, SkipReasonFor(f.format));
+        }
         return;
     }
     OutputItem element = ElementOf(f);
@@ -149,6 +169,45 @@ void CSwfReader::OnDefineSound() {
     m_elements.push_back(std::move(element));
 }
 
+// An event sound of a libavcodec format: its name is taken now, in tag order, and its data
+// decoded as one packet into a WAV file there.
+void CSwfReader::DecodeEventSound(const SoundFlags& f) {
+    const std::string path = ClaimSwfName(m_outputBase, m_nameCounter, ".wav");
+    if (path.empty()) {
+        m_report.Lose(Failure::NoWritableFolder);
+        return;
+    }
+    uint32_t rate = 0;
+    uint16_t channels = 0;
+    CodecRateAndChannels(f, rate, channels);
+    CCodecSound sound([&path] { return path; });
+    const size_t from = std::min(m_bits.Position(), m_tagEnd);
+    if (sound.Open(f.format, rate, channels)) {
+        sound.Add(m_bytes + from, m_tagEnd - from);
+    }
+    if (!sound.Finish()) {
+        RemoveFile(path);  // the number stays used
+        if (sound.Failed() == Failure::NothingDecoded) {
+            m_report.Skip(f.format, SkipReason::NothingDecoded);
+        } else {
+            m_report.Lose(sound.Failed());
+        }
+        return;
+    }
+    m_elements.push_back(CodecElement(sound));
+}
+
+OutputItem CSwfReader::CodecElement(const CCodecSound& sound) {
+    OutputItem element;
+    element.channels = sound.Channels();
+    element.bitsPerSample = 16;
+    element.sampleRate = sound.SampleRate();
+    element.sampleCount = sound.SampleCount();
+    element.isMp3 = 0;
+    element.path = sound.Path();
+    return element;
+}
+
 SkipReason CSwfReader::SkipReasonFor(uint32_t format) const {
     return !m_options.allFormats && AllFormatsConverts(format) ? SkipReason::NeedsOption
                                                                : SkipReason::Unsupported;
@@ -165,8 +224,13 @@ void CSwfReader::OnSoundStreamHead() {
     m_stream.is16Bit = f.is16Bit;
     m_stream.isStereo = f.isStereo;
     m_stream.samplesPerBlock = m_bits.ReadU16();
-    if (m_stream.samplesPerBlock == 0 || !Supported(f.format)) {
+    const bool decoded = m_options.allFormats && AllFormatsConverts(f.format);
+    if (m_stream.samplesPerBlock == 0 || (!Supported(f.format) && !decoded)) {
         return;  // no stream: its blocks write nothing and no number is used
+    }
+    if (decoded) {
+        StartCodecStream(f);
+        return;
     }
     // From here the stream's blocks count: a stream that cannot be written is a lost sound.
     m_stream.lostTo = Failure::NoWritableFolder;
@@ -193,10 +257,28 @@ void CSwfReader::OnSoundStreamHead() {
     m_stream.open = 1;
 }
 
+// A stream of a libavcodec format: its name is taken at its head, and each block is a packet.
+void CSwfReader::StartCodecStream(const SoundFlags& f) {
+    m_stream.lostTo = Failure::NoWritableFolder;
+    const std::string path = ClaimSwfName(m_outputBase, m_nameCounter, ".wav");
+    if (path.empty()) {
+        return;
+    }
+    m_stream.lostTo = Failure::None;
+    m_stream.record.path = path;
+    uint32_t rate = 0;
+    uint16_t channels = 0;
+    CodecRateAndChannels(f, rate, channels);
+    m_stream.codec = std::make_unique<CCodecSound>([path] { return path; });
+    m_stream.codec->Open(f.format, rate, channels);
+    m_stream.open = 1;
+}
+
 void CSwfReader::OnSoundStreamBlock() {
     if (m_stream.blocks++ == 0) {
         // A stream is told of once it has sound: skipped for its format, or lost.
-        if (m_stream.samplesPerBlock != 0 && !Supported(static_cast<uint32_t>(m_stream.format))) {
+        if (m_stream.samplesPerBlock != 0 && !Supported(static_cast<uint32_t>(m_stream.format)) &&
+            !m_stream.codec && m_stream.lostTo == Failure::None) {
             m_report.Skip(static_cast<uint32_t>(m_stream.format),
                           SkipReasonFor(static_cast<uint32_t>(m_stream.format)));
         } else if (m_stream.lostTo != Failure::None) {
@@ -205,6 +287,12 @@ void CSwfReader::OnSoundStreamBlock() {
     }
     CFile* file = m_stream.open ? m_stream.file.get() : nullptr;
     const size_t bodyStart = std::min(m_bits.Position(), m_tagEnd);
+    if (m_stream.codec) {
+        if (m_stream.codec->IsOpen() && m_tagEnd > bodyStart) {
+            m_stream.codec->Add(m_bytes + bodyStart, m_tagEnd - bodyStart);
+        }
+        return;
+    }
     OutputItem& record = m_stream.record;
     switch (m_stream.format) {
         case kFormatPcmNative:
@@ -246,7 +334,23 @@ void CSwfReader::OnSoundStreamBlock() {
 }
 
 void CSwfReader::CloseStream() {
-    if (m_stream.open && m_stream.file) {
+    if (m_stream.open && m_stream.codec) {
+        CCodecSound& sound = *m_stream.codec;
+        if (sound.Finish()) {
+            m_elements.push_back(CodecElement(sound));
+        } else {
+            // A stream without blocks is no sound; one whose blocks give nothing is skipped.
+            RemoveFile(m_stream.record.path);
+            if (m_stream.blocks > 0) {
+                if (sound.Failed() == Failure::NothingDecoded) {
+                    m_report.Skip(static_cast<uint32_t>(m_stream.format),
+                                  SkipReason::NothingDecoded);
+                } else {
+                    m_report.Lose(sound.Failed());
+                }
+            }
+        }
+    } else if (m_stream.open && m_stream.file) {
         CFile& file = *m_stream.file;
         const bool written = m_stream.format == kFormatMp3 ? file.Close() : FinishWavFile(file);
         if (written && m_stream.record.sampleCount > 0) {

@@ -9,51 +9,13 @@
 #include "engine/SoundFormat.h"
 #include "support/Bytes.h"
 #include "support/Corpus.h"
+#include "support/FlvBuilder.h"
 #include "support/Md5.h"
 
 namespace kelvora {
 namespace {
 
 using namespace test;
-
-// The audio of an FLV file as the caller hands it on: the container's format, rate and
-// channels, the AAC sequence header, and the packets without their FLV bytes.
-struct FlvAudio {
-    uint32_t format = 0;
-    uint32_t sampleRate = 0;
-    uint16_t channels = 0;
-    Bytes config;
-    std::vector<Bytes> packets;
-};
-
-// The caller's rules: Nellymoser 16 kHz and 8 kHz are mono whatever the flags say, G.711 in
-// FLV is 8 kHz mono, Speex wideband mono; AAC takes both from its sequence header.
-FlvAudio ReadFlvAudio(const Bytes& flv) {
-    FlvAudio audio;
-    size_t pos = flv.size() < 9 ? flv.size() : ((flv[6] << 16) | (flv[7] << 8) | flv[8]) + 4;
-    while (pos + 11 <= flv.size()) {
-        const size_t size = (flv[pos + 1] << 16) | (flv[pos + 2] << 8) | flv[pos + 3];
-        const size_t body = pos + 11, end = body + size;
-        const bool audioTag = (flv[pos] & 0x1F) == 8 && size >= 2 && end <= flv.size();
-        pos = end + 4;
-        if (!audioTag) {
-            continue;
-        }
-        const uint8_t flags = flv[body];
-        audio.format = flags >> 4;
-        const uint32_t rates[16] = {0, 0, 0, 0, 16000, 8000, 0, 8000, 8000, 0, 0, 16000};
-        const bool fixed = rates[audio.format] != 0;
-        audio.sampleRate = fixed ? rates[audio.format] : SoundRate((flags >> 2) & 3);
-        audio.channels = fixed || (flags & 1) == 0 ? 1 : 2;
-        if (audio.format == 10 && flv[body + 1] == 0) {
-            audio.config.assign(flv.begin() + body + 2, flv.begin() + end);
-        } else {
-            audio.packets.emplace_back(flv.begin() + body + (audio.format == 10 ? 2 : 1),
-                                       flv.begin() + end);
-        }
-    }
-    return audio;
-}
 
 struct Decoded {
     bool opened = false;

@@ -8,6 +8,7 @@
 #include "engine/PathUtil.h"
 #include "support/AudioFixtures.h"
 #include "support/Bytes.h"
+#include "support/Corpus.h"
 #include "support/FlvBuilder.h"
 #include "support/SwfBuilder.h"
 #include "support/WavBuilder.h"
@@ -189,6 +190,43 @@ TEST(CliConvert, SourcesThatClaimTheSameNamesAreNamedAsOneJobNamesThemUnderAnyTi
     EXPECT_NE(expected.find("c_1.wav\t"), std::string::npos);
     EXPECT_EQ(std::count(expectedNames.begin(), expectedNames.end(), "home"), 0)
         << "nothing went to the documents folder";
+}
+
+TEST(CliConvert, ReasonsGoToStandardErrorAndEveryFormatConvertsWithTheOption) {
+    TempDir dir;
+    const Bytes aac = ReadFileBytes(TestDataDir() + "/codecs/aac22k_mono.flv");
+    const FlvAudio nelly = ReadFlvAudio(ReadFileBytes(TestDataDir() + "/codecs/nelly8k.flv"));
+    Bytes blocks;
+    for (const Bytes& packet : nelly.packets) {
+        blocks = Concat({blocks, packet});
+    }
+    SwfMovie movie;
+    movie.tags = Concat({DefineSound(1, 5, 0, true, false, 8448, blocks),
+                         DefineSound(2, 5, 0, true, false, 8448, blocks), SwfEndTag()});
+    ASSERT_TRUE(WriteFileBytes(dir.File("talk.flv"), aac));
+    ASSERT_TRUE(WriteFileBytes(dir.File("game.swf"), BuildSwf(movie)));
+    ASSERT_TRUE(WriteFileBytes(dir.File("new.swf"), ToZws(BuildSwf(movie))));
+    const std::vector<std::string> files = {dir.File("talk.flv"), dir.File("game.swf"),
+                                            dir.File("new.swf")};
+    std::string out, err;
+    std::vector<std::string> args = {"--to", "wav"};
+    args.insert(args.end(), files.begin(), files.end());
+    EXPECT_EQ(RunCliArgs(args, out, err), kExitFailed);
+    EXPECT_EQ(out,
+              "[1/3] Converting talk.flv... Failure\n[2/3] Converting game.swf... 0 Sound(s)\n"
+              "[3/3] Converting new.swf... Failure\n");
+    EXPECT_EQ(err,
+              "kelvora-cli: talk.flv: AAC sound is converted with --all-formats\n"
+              "kelvora-cli: game.swf: 2 Nellymoser sounds skipped (--all-formats converts them)\n"
+              "kelvora-cli: new.swf: LZMA-compressed movies are read with --all-formats\n");
+
+    args.insert(args.begin(), "--all-formats");
+    EXPECT_EQ(RunCliArgs(args, out, err), kExitOk);
+    EXPECT_EQ(err, "");
+    EXPECT_NE(out.find("talk.wav\tWAV\t00:01\t16\t22.1 kHz\tMono"), std::string::npos);
+    EXPECT_NE(out.find("game_002.wav\tWAV\t00:01\t16\t8.0 kHz\tMono"), std::string::npos);
+    EXPECT_NE(out.find("new_002.wav\tWAV\t00:01\t16\t8.0 kHz\tMono"), std::string::npos);
+    EXPECT_EQ(RunCliArgs({"--info", "--all-formats", dir.File("new.swf")}, out, err), kExitOk);
 }
 
 TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include "gui/GuiSupport.h"
 #include "ui/qt/CProgressDlg.h"
 #include "ui/qt/HelpWindow.h"
+#include "ui/qt/OptionsDialog.h"
 #include "ui/qt/QtShell.h"
 
 namespace kelvora {
@@ -38,6 +40,32 @@ TEST(QtShellTest, SettingsLiveUnderOptionsWithTheirDefaults) {
     EXPECT_EQ(stored.value(QStringLiteral("Options/Folder")).toString(),
               QStringLiteral("/home/me/movies/"));
     EXPECT_EQ(stored.value(QStringLiteral("Options/FirstRun")).toInt(), 0);
+
+    // The Options window's choices: a check box is a bool beside them, absent means its default.
+    std::vector<OptionField> fields = OptionFields(ConversionOptions{});
+    shell.ReadOptionSetting(fields.at(0));
+    EXPECT_EQ(fields.at(0).value, 0);
+    fields.at(0).value = 1;
+    shell.WriteOptionSetting(fields.at(0));
+    fields.at(0).value = 0;
+    shell.ReadOptionSetting(fields.at(0));
+    EXPECT_EQ(fields.at(0).value, 1);
+    EXPECT_EQ(QSettings(QStringLiteral("Dastrel"), QStringLiteral("Kelvora"))
+                  .value(QStringLiteral("Options/AllFormats"))
+                  .toString(),
+              QStringLiteral("true"));
+}
+
+TEST(QtShellTest, TheOptionsWindowHasAControlPerChoice) {
+    const std::vector<OptionField> fields = OptionFields(ConversionOptions{.allFormats = true});
+    OptionsDialog dialog(fields);
+    auto* box = qobject_cast<QCheckBox*>(dialog.Control(0));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text().toStdString(), fields[0].label);
+    EXPECT_TRUE(box->isChecked());
+    box->click();
+    EXPECT_EQ(dialog.Fields().at(0).value, 0);
+    EXPECT_FALSE(OptionsOf(dialog.Fields()).allFormats);
 }
 
 TEST(QtShellTest, FiltersTakeTheToolkitsForm) {

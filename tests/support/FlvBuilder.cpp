@@ -1,5 +1,7 @@
 #include "support/FlvBuilder.h"
 
+#include "engine/SoundFormat.h"
+
 namespace kelvora::test {
 
 uint8_t FlvAudioFlags(unsigned format, unsigned rateIndex, bool is16Bit, bool isStereo) {
@@ -43,6 +45,36 @@ FlvBuilder& FlvBuilder::Video(size_t bodySize) {
 
 FlvBuilder& FlvBuilder::Script(size_t bodySize) {
     return Tag(18, Bytes(bodySize, 0x02));
+}
+
+FlvAudio ReadFlvAudio(const Bytes& flv) {
+    FlvAudio audio;
+    size_t pos = flv.size() < 9 ? flv.size() : ((flv[6] << 16) | (flv[7] << 8) | flv[8]) + 4;
+    while (pos + 11 <= flv.size()) {
+        const size_t size = (flv[pos + 1] << 16) | (flv[pos + 2] << 8) | flv[pos + 3];
+        const size_t body = pos + 11, end = body + size;
+        const bool audioTag = (flv[pos] & 0x1F) == 8 && size >= 2 && end <= flv.size();
+        pos = end + 4;
+        if (!audioTag) {
+            continue;
+        }
+        const uint8_t flags = flv[body];
+        if (audio.packets.empty() && audio.config.empty()) {
+            audio.flags = flags;
+        }
+        audio.format = flags >> 4;
+        const uint32_t rates[16] = {0, 0, 0, 0, 16000, 8000, 0, 8000, 8000, 0, 0, 16000};
+        const bool fixed = rates[audio.format] != 0;
+        audio.sampleRate = fixed ? rates[audio.format] : SoundRate((flags >> 2) & 3);
+        audio.channels = fixed || (flags & 1) == 0 ? 1 : 2;
+        if (audio.format == 10 && flv[body + 1] == 0) {
+            audio.config.assign(flv.begin() + body + 2, flv.begin() + end);
+        } else {
+            audio.packets.emplace_back(flv.begin() + body + (audio.format == 10 ? 2 : 1),
+                                       flv.begin() + end);
+        }
+    }
+    return audio;
 }
 
 }  // namespace kelvora::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "support/Bytes.h"
 
@@ -24,5 +25,21 @@ class FlvBuilder {
   private:
     Bytes m_bytes;
 };
+
+// The audio of an FLV file as a reader hands it to a decoder: the container's format, rate and
+// channels, the flags byte of the first audio tag, the AAC sequence header, and the packets
+// without their FLV bytes.
+struct FlvAudio {
+    uint32_t format = 0;
+    uint32_t sampleRate = 0;
+    uint16_t channels = 0;
+    uint8_t flags = 0;
+    Bytes config;
+    std::vector<Bytes> packets;
+};
+
+// Nellymoser 16 kHz and 8 kHz are mono whatever the flags say, G.711 in FLV is 8 kHz mono,
+// Speex wideband mono; AAC takes both from its sequence header.
+FlvAudio ReadFlvAudio(const Bytes& flv);
 
 }  // namespace kelvora::test

@@ -7,6 +7,7 @@
 #include "engine/File.h"
 #include "engine/PathUtil.h"
 #include "support/AudioFixtures.h"
+#include "support/Corpus.h"
 #include "support/FakeShell.h"
 #include "support/FlvBuilder.h"
 #include "support/SwfBuilder.h"
@@ -394,6 +395,48 @@ TEST(MainDlgStart, FolderSettingAndTheFirstRunOnly) {
     dlg.OnCommand(kCmdHelpTopics);
     EXPECT_EQ(shell.helpOpened, 5);
     EXPECT_EQ(shell.helpBroughtToFront, 1);
+}
+
+TEST(MainDlgOptions, TheOptionsWindowTurnsEveryFormatOnAndTheStatusTellsWhy) {
+    World w;
+    EXPECT_FALSE(w.dlg.Options().allFormats);
+    const Bytes aac = ReadFileBytes(TestDataDir() + "/codecs/aac22k_mono.flv");
+    ASSERT_TRUE(WriteFileBytes(w.dir.File("talk.flv"), aac));
+    ASSERT_TRUE(WriteFileBytes(w.dir.File("new.swf"), ToZws(BuildSwf({}))));
+    EXPECT_FALSE(w.dlg.AddSourceFile(w.dir.File("new.swf")));
+    ASSERT_TRUE(w.dlg.AddSourceFile(w.dir.File("talk.flv")));
+    w.dlg.OnCommand(kCmdConvertAllToWav);
+    EXPECT_EQ(w.dlg.SourceListCtrl().Text(0, 2), "Failure");
+    EXPECT_EQ(w.dlg.SourceListCtrl().ToolTip(0, 2),
+              "AAC sound is converted with the option \"Convert every sound format\"");
+
+    // Cancel changes nothing; OK stores the choice at once and it holds from then on.
+    w.shell.onEditOptions = [](std::vector<OptionField>& fields) {
+        fields.at(0).value = 1;
+        return false;
+    };
+    w.dlg.OnCommand(kCmdOptions);
+    EXPECT_FALSE(w.dlg.Options().allFormats);
+    EXPECT_TRUE(w.shell.optionSettings.empty());
+    w.shell.onEditOptions = [](std::vector<OptionField>& fields) {
+        EXPECT_EQ(fields.at(0).key, "AllFormats");
+        EXPECT_EQ(fields.at(0).value, 0);
+        fields.at(0).value = 1;
+        return true;
+    };
+    w.dlg.OnCommand(kCmdOptions);
+    EXPECT_EQ(w.shell.optionSettings["AllFormats"], 1);
+    EXPECT_TRUE(w.dlg.Options().allFormats);
+    EXPECT_TRUE(w.dlg.AddSourceFile(w.dir.File("new.swf")));
+    w.dlg.OnCommand(kCmdConvertAllToWav);
+    EXPECT_EQ(w.dlg.SourceListCtrl().Text(0, 2), "1 Sound(s)");
+    EXPECT_EQ(w.dlg.SourceListCtrl().ToolTip(0, 2), "");
+
+    // The stored choice is read at the next start.
+    World next;
+    next.shell.optionSettings = w.shell.optionSettings;
+    next.dlg.Start();
+    EXPECT_TRUE(next.dlg.Options().allFormats);
 }
 
 }  // namespace

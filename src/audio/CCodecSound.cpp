@@ -1,0 +1,93 @@
+#include "audio/CCodecSound.h"
+
+#include <errno.h>
+
+#include <algorithm>
+
+#include "audio/WavFile.h"
+
+namespace kelvora {
+
+CCodecSound::CCodecSound(std::function<std::string()> name) : m_name(std::move(name)) {
+    m_sink = [this](const int16_t* samples, uint32_t frames, uint32_t rate, uint16_t channels) {
+        return Take(samples, frames, rate, channels);
+    };
+}
+
+CCodecSound::~CCodecSound() {
+    // A sound never finished leaves no file.
+    if (m_file.IsOpen()) {
+        m_file.Close();
+        RemoveFile(m_path);
+    }
+}
+
+bool CCodecSound::Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
+                       const uint8_t* config, size_t configSize) {
+    return m_decoder.Open(format, sampleRate, channels, config, configSize);
+}
+
+bool CCodecSound::Add(const uint8_t* data, size_t size) {
+    if (m_failure != Failure::None) {
+        return false;
+    }
+    m_decoder.Decode(data, size, m_sink);
+    return m_failure == Failure::None;
+}
+
+bool CCodecSound::Take(const int16_t* samples, uint32_t frames, uint32_t rate, uint16_t channels) {
+    if (!m_file.IsOpen()) {
+        m_path = m_name();
+        if (m_path.empty()) {
+            m_failure = Failure::NoWritableFolder;
+            return false;
+        }
+        if (!CreateWavFile(m_file, m_path, channels == 2, 16, rate)) {
+            m_failure = WriteFailure(errno);
+            RemoveFile(m_path);
+            return false;
+        }
+        m_sampleRate = rate;
+        m_channels = channels;
+    }
+    if (rate != m_sampleRate || channels != m_channels) {
+        return true;  // the file cannot change its rate or channels midway
+    }
+    const size_t count = size_t{frames} * channels;
+    m_bytes.resize(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        const auto v = static_cast<uint16_t>(samples[i]);
+        m_bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+        m_bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    }
+    if (!m_file.Write(m_bytes.data(), m_bytes.size())) {
+        m_failure = WriteFailure(m_file.WriteError());
+        return false;
+    }
+    m_frames = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{m_frames} + frames, UINT32_MAX));
+    return true;
+}
+
+bool CCodecSound::Finish() {
+    if (m_decoder.IsOpen() && m_failure == Failure::None) {
+        m_decoder.Flush(m_sink);
+    }
+    m_decoder.Close();
+    if (!m_file.IsOpen()) {
+        if (m_failure == Failure::None) {
+            m_failure = Failure::NothingDecoded;
+        }
+        return false;
+    }
+    if (!FinishWavFile(m_file) || m_failure != Failure::None) {
+        if (m_failure == Failure::None) {
+            m_failure = WriteFailure(m_file.WriteError());
+        }
+        m_file.Close();
+        RemoveFile(m_path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kelvora

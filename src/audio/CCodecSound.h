@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/CCodecDecoder.h"
+#include "engine/ConversionReport.h"
+#include "engine/File.h"
+
+namespace kelvora {
+
+// One sound of a libavcodec format on its way into a 16-bit WAV file: packets go in, and the
+// file is made when the first samples come out, with their rate and channels (samples of
+// another rate or channel count are dropped). A sound of which nothing decodes makes no file.
+class CCodecSound {
+  public:
+    // `name` gives the file's path when the first samples come (empty: no file can be made).
+    explicit CCodecSound(std::function<std::string()> name);
+    ~CCodecSound();
+    CCodecSound(const CCodecSound&) = delete;
+    CCodecSound& operator=(const CCodecSound&) = delete;
+
+    // Opens the decoder; see CCodecDecoder::Open.
+    bool Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
+              const uint8_t* config = nullptr, size_t configSize = 0);
+    bool IsOpen() const { return m_decoder.IsOpen(); }
+    // Decodes one packet into the file. A packet the decoder rejects is skipped; false only when
+    // the file could not be made or written, which ends the sound.
+    bool Add(const uint8_t* data, size_t size);
+    // Drains the decoder and finishes the file. False when nothing decoded or the file could
+    // not be written whole; the file is then removed and Failed() says why.
+    bool Finish();
+
+    const std::string& Path() const { return m_path; }
+    uint32_t SampleRate() const { return m_sampleRate; }
+    uint16_t Channels() const { return m_channels; }
+    uint32_t SampleCount() const { return m_frames; }
+    Failure Failed() const { return m_failure; }
+
+  private:
+    bool Take(const int16_t* samples, uint32_t frames, uint32_t sampleRate, uint16_t channels);
+
+    std::function<std::string()> m_name;
+    CCodecDecoder m_decoder;
+    DecodedSink m_sink;
+    CFile m_file;
+    std::string m_path;
+    std::vector<uint8_t> m_bytes;  // one piece of samples, little-endian
+    uint32_t m_sampleRate = 0;
+    uint16_t m_channels = 0;
+    uint32_t m_frames = 0;
+    Failure m_failure = Failure::None;
+};
+
+}  // namespace kelvora
