@@ -7,7 +7,12 @@
 #include <filesystem>
 #include <vector>
 
+#include <sys/stat.h>
+
+#include "audio/WavFile.h"
 #include "engine/File.h"
+#include "flv/CFlvReader.h"
+#include "swf/CSwfReader.h"
 
 namespace kelvora::fuzz {
 
@@ -66,6 +71,56 @@ std::string ScratchFolder::Write(const std::string& name, const uint8_t* data, s
 void Fail(const char* what) {
     std::fprintf(stderr, "kelvora fuzz check failed: %s\n", what);
     std::abort();
+}
+
+void WalkMovie(const uint8_t* data, size_t size, const ConversionOptions& options) {
+    const ScratchFolder& scratch = ScratchFolder::Get();
+    {
+        CSwfReader reader;
+        reader.SetOptions(options);
+        if (reader.OpenMemory(data, size, true)) {
+            KELVORA_FUZZ_CHECK(reader.DataSize() == 0);  // header-only keeps no body
+            KELVORA_FUZZ_CHECK(reader.FrameCount() >= 0 && reader.FrameCount() <= 0xFFFF);
+        }
+        if (reader.OpenMemory(data, size, false, scratch.File("movie"))) {
+            // Only inflation adds bytes.
+            KELVORA_FUZZ_CHECK(reader.DataSize() <= size ||
+                               (size >= 1 && (data[0] == 'C' || data[0] == 'Z')));
+            reader.WalkTags(false);
+            reader.CloseStream();  // the main timeline's last stream, as a conversion does
+            // Every element listed is a whole file of its own; WAV elements read back.
+            for (const OutputItem& element : reader.Elements()) {
+                struct stat st {};
+                KELVORA_FUZZ_CHECK(::stat(element.path.c_str(), &st) == 0);
+                if (!element.isMp3) {
+                    CWavReader wav;
+                    KELVORA_FUZZ_CHECK(wav.Open(element.path));
+                    KELVORA_FUZZ_CHECK(wav.Channels() == element.channels);
+                    KELVORA_FUZZ_CHECK(wav.BitsPerSample() == element.bitsPerSample);
+                    KELVORA_FUZZ_CHECK(wav.SampleRate() == element.sampleRate);
+                }
+            }
+        }
+    }  // the reader is gone: no element file is open any more
+    scratch.Clear();
+}
+
+void WalkVideo(const uint8_t* data, size_t size, const ConversionOptions& options) {
+    const ScratchFolder& scratch = ScratchFolder::Get();
+    {
+        CFlvReader reader;
+        reader.SetOptions(options);
+        if (reader.OpenMemory(data, size, scratch.File("video"))) {
+            reader.WalkTags();
+            if (!reader.OutputPath().empty() && !reader.OutputIsMp3()) {
+                CWavReader wav;
+                KELVORA_FUZZ_CHECK(wav.Open(reader.OutputPath()));
+                KELVORA_FUZZ_CHECK(wav.Channels() == reader.Channels());
+                KELVORA_FUZZ_CHECK(wav.BitsPerSample() == reader.BitsPerSample());
+            }
+        }
+    }
+    scratch.Clear();
 }
 
 }  // namespace kelvora::fuzz

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ConversionOptions.h"
+
 namespace kelvora::fuzz {
 
 // One scratch folder per process (in /dev/shm when it can be written, else under $TMPDIR or
@@ -33,6 +35,13 @@ class ScratchFolder {
 // Stops the process with a message when a target finds its own results inconsistent: the fuzzer
 // takes the abort for a crash and keeps the input.
 [[noreturn]] void Fail(const char* what);
+
+// A movie's file image through the SWF reader: the header-only read, then the full read with the
+// tag walk writing its elements into the scratch folder, each checked to be a whole file.
+void WalkMovie(const uint8_t* data, size_t size, const ConversionOptions& options);
+// A video's file image through the FLV reader, its track written into the scratch folder and a
+// WAV track read back.
+void WalkVideo(const uint8_t* data, size_t size, const ConversionOptions& options);
 
 }  // namespace kelvora::fuzz
 

@@ -17,6 +17,8 @@ extern "C" int KelvoraFuzz_adpcm(const uint8_t* data, size_t size);
 extern "C" int KelvoraFuzz_wav(const uint8_t* data, size_t size);
 extern "C" int KelvoraFuzz_mp3(const uint8_t* data, size_t size);
 extern "C" int KelvoraFuzz_sampleconverter(const uint8_t* data, size_t size);
+extern "C" int KelvoraFuzz_zws(const uint8_t* data, size_t size);
+extern "C" int KelvoraFuzz_codecs(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -31,6 +33,7 @@ constexpr Target kTargets[] = {
     {"swf", KelvoraFuzz_swf},     {"flv", KelvoraFuzz_flv},
     {"adpcm", KelvoraFuzz_adpcm}, {"wav", KelvoraFuzz_wav},
     {"mp3", KelvoraFuzz_mp3},     {"sampleconverter", KelvoraFuzz_sampleconverter},
+    {"zws", KelvoraFuzz_zws},     {"codecs", KelvoraFuzz_codecs},
 };
 
 // The files of a folder (sorted, so that runs are alike), or the path itself when it is a file.

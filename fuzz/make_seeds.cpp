@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets: small inputs built with the tests' file builders,
 // one for each shape of input a reader handles, and copies of small files of the shared corpus
 // and the tests' data. Run from the build: kelvora_fuzz_seeds FUZZ_CORPUS_DIR
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -191,6 +192,93 @@ void SwfSeeds(const fs::path& root, const Bytes& mp3Mono, const Bytes& mp3Stereo
         }
     }
     std::printf("swf: %d seeds\n", s.written);
+}
+
+// The ZWS target's input: a movie's file image as ZWS, without its "ZWS" signature.
+Bytes ZwsInput(const Bytes& swf) {
+    const Bytes zws = ToZws(swf);
+    return Bytes(zws.begin() + 3, zws.end());
+}
+
+void ZwsSeeds(const fs::path& root, const Bytes& mp3Mono, const Bytes& nelly) {
+    Seeds s = Folder(root, "zws");
+    s.Put("gen_empty", ZwsInput(BuildSwf(Movie({}))));
+    s.Put("gen_define_mp3",
+          ZwsInput(BuildSwf(Movie(DefineSound(1, 2, 1, true, false, 1152, mp3Mono)))));
+    s.Put("gen_nellymoser",
+          ZwsInput(BuildSwf(Movie(Concat({DefineSound(1, 6, 2, true, false, 512, nelly),
+                                          SoundStreamHead(6, 2, true, false, 512),
+                                          SoundStreamBlock(nelly), SoundStreamBlock(nelly)})))));
+    // Lies and damage: a length claim of 4 GiB, data cut short, broken data.
+    SwfMovie lying = Movie(DefineSound(1, 0, 0, false, false, 64, Bytes(64, 1)));
+    lying.lengthOverride = 0xFFFFFFFF;
+    const Bytes whole = ZwsInput(BuildSwf(lying));
+    s.Put("gen_length_4g", whole);
+    s.Put("gen_cut", Bytes(whole.begin(), whole.begin() + whole.size() / 2));
+    Bytes broken = whole;
+    for (size_t i = broken.size() / 2; i < broken.size(); i += 3) {
+        broken[i] ^= 0xA5;
+    }
+    s.Put("gen_broken", broken);
+    const std::string corpus = CorpusDir();
+    if (!corpus.empty()) {
+        const Bytes lzma = ReadFileBytes(corpus + "/ruffle_lzma_nosound.swf");
+        s.Put("ruffle_lzma_nosound", Bytes(lzma.begin() + 3, lzma.end()));
+        s.Put("corpus_gnash_sound1", ZwsInput(ReadFileBytes(corpus + "/gnash_sound1.swf")));
+    }
+    std::printf("zws: %d seeds\n", s.written);
+}
+
+// The codec target's input: each packet as its flags byte, a 16-bit big-endian length and its
+// bytes.
+Bytes CodecInput(const std::vector<std::pair<uint8_t, Bytes>>& packets) {
+    ByteWriter w;
+    for (const auto& [flags, packet] : packets) {
+        w.U8(flags).U8(static_cast<uint8_t>(packet.size() >> 8));
+        w.U8(static_cast<uint8_t>(packet.size())).Append(packet);
+    }
+    return w.take();
+}
+
+// A video's audio tags as the codec target's packets (the flags byte apart from the data).
+std::vector<std::pair<uint8_t, Bytes>> AudioTagsOf(const Bytes& flv) {
+    std::vector<std::pair<uint8_t, Bytes>> tags;
+    size_t pos = 13;
+    while (pos + 11 <= flv.size()) {
+        const size_t size = (flv[pos + 1] << 16) | (flv[pos + 2] << 8) | flv[pos + 3];
+        if (flv[pos] == 8 && size > 0 && pos + 11 + size <= flv.size() && size <= 0xFFFF) {
+            tags.emplace_back(flv[pos + 11],
+                              Bytes(flv.begin() + pos + 12, flv.begin() + pos + 11 + size));
+        }
+        pos += 11 + size + 4;
+    }
+    return tags;
+}
+
+void CodecSeeds(const fs::path& root) {
+    Seeds s = Folder(root, "codecs");
+    for (const char* name : {"nelly8k", "nelly16k", "nelly22k", "speex16k", "speex16k_3fpp",
+                             "aac22k_mono", "aac44k_stereo", "alaw8k", "mulaw8k"}) {
+        auto tags = AudioTagsOf(ReadFileBytes(TestDataDir() + "/codecs/" + name + ".flv"));
+        tags.resize(std::min<size_t>(tags.size(), 12));  // a few packets are enough to start
+        s.Put(std::string("data_") + name, CodecInput(tags));
+    }
+    const auto aac = AudioTagsOf(ReadFileBytes(TestDataDir() + "/codecs/aac22k_mono.flv"));
+    const auto nelly = AudioTagsOf(ReadFileBytes(TestDataDir() + "/codecs/nelly22k.flv"));
+    // AAC without its sequence header, and with a garbage one.
+    s.Put("gen_aac_no_config", CodecInput({aac.begin() + 1, aac.begin() + 4}));
+    s.Put("gen_aac_garbage_config",
+          CodecInput({{aac[0].first, Bytes{0, 0x00, 0x00, 0xFF}}, aac[1], aac[2]}));
+    // Nellymoser packets that are no whole number of blocks; the format changing midway.
+    s.Put("gen_nelly_odd_sizes",
+          CodecInput({{nelly[0].first, Bytes(nelly[0].second.begin(), nelly[0].second.end() - 5)},
+                      {nelly[1].first, Concat({nelly[1].second, Bytes(17, 0x33)})}}));
+    s.Put("gen_format_changes",
+          CodecInput(
+              {nelly[0], {FlvAudioFlags(11, 2, true, false), Bytes(70, 0x5A)}, aac[0], nelly[1]}));
+    s.Put("gen_speex_random", CodecInput({{FlvAudioFlags(11, 2, true, false), Noise(70, 3)},
+                                          {FlvAudioFlags(11, 2, true, false), Noise(211, 4)}}));
+    std::printf("codecs: %d seeds\n", s.written);
 }
 
 void FlvSeeds(const fs::path& root, const Bytes& mp3Mono, const Bytes& mp3Stereo) {
@@ -429,5 +517,8 @@ int main(int argc, char** argv) {
     WavSeeds(root);
     Mp3Seeds(root, mp3Mono, mp3Stereo);
     SampleConverterSeeds(root);
+    const auto nelly = ReadFileBytes(TestDataDir() + "/codecs/nelly22k.flv");
+    ZwsSeeds(root, mp3Mono, Bytes(nelly.begin() + 25, nelly.begin() + 25 + 256));
+    CodecSeeds(root);
     return 0;
 }
