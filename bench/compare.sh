@@ -5,6 +5,7 @@
 #
 #   bench/compare.sh            full run: 3 minutes of sound, a 1 GB FLV
 #   bench/compare.sh --quick    1 minute of sound, a 200 MB FLV, fewer runs
+#   KELVORA_COMPARE_ONLY=REGEX  only the rows whose job matches (grep -E), e.g. 'Nellymoser|AAC'
 #
 # Inputs are generated with ffmpeg into $KELVORA_COMPARE_DIR (default /tmp/kelvora-compare),
 # the SWF ones by the test support code (kelvora_make_swf). Installs ffmpeg, lame and hyperfine
@@ -43,7 +44,13 @@ if [ ! -s "in/src-$minutes.wav" ]; then
     ff -i "in/src-$minutes.wav" -c:a pcm_u8 -f flv "in/pcm8-$minutes.flv"
     ff -i "in/src-$minutes.wav" -c:a libmp3lame -b:a 128k -f mp3 "in/src-$minutes.mp3"
 fi
-for kind in mp3 adpcm pcm8; do
+# The formats the every-format option converts: Nellymoser, AAC and Speex tracks of the same sound.
+if [ ! -s "in/speex-$minutes.flv" ]; then
+    ff -i "in/src-$minutes.wav" -ac 1 -ar 22050 -c:a nellymoser -f flv "in/nelly-$minutes.flv"
+    ff -i "in/src-$minutes.wav" -c:a aac -b:a 128k -f flv "in/aac-$minutes.flv"
+    ff -i "in/src-$minutes.wav" -ac 1 -ar 16000 -c:a libspeex -f flv "in/speex-$minutes.flv"
+fi
+for kind in mp3 adpcm pcm8 nelly aac speex; do
     cp -f "in/$kind-$minutes.flv" "in/$kind.flv"
 done
 cp -f "in/src-$minutes.wav" in/src.wav
@@ -69,7 +76,7 @@ fi
 
 # Kelvora writes next to its inputs: they sit in k/, which is emptied of outputs before each run.
 mkdir -p k
-for f in mp3.flv adpcm.flv pcm8.flv big.flv events.swf stream.swf; do
+for f in mp3.flv adpcm.flv pcm8.flv nelly.flv aac.flv speex.flv big.flv events.swf stream.swf; do
     ln -f "$(readlink -f "in/$f")" "k/$f"
 done
 ln -f in/src.wav k/src.wav
@@ -79,6 +86,9 @@ results=()
 # row NAME TARGET KELVORA_CMD PEER_CMD
 row() {
     local name="$1" target="$2" kcmd="$3" pcmd="$4"
+    if [ -n "${KELVORA_COMPARE_ONLY:-}" ] && ! grep -qE "$KELVORA_COMPARE_ONLY" <<<"$name"; then
+        return
+    fi
     hyperfine --style none --runs "$runs" --warmup 1 --prepare "$clean" \
         --export-json "$work/timing.json" "$kcmd" "$pcmd" >/dev/null
     local line
@@ -102,6 +112,17 @@ row "FLV with ADPCM audio to WAV" "≤ 0.5" \
 row "FLV with ADPCM audio to MP3" "≤ 1.0" \
     "$cli --to mp3 $work/k/adpcm.flv" \
     "$peer -i $work/k/adpcm.flv -vn -c:a libmp3lame $work/peer/adpcm.mp3"
+# The every-format option's decoders, each against ffmpeg's own decode of the track (Speex by
+# libspeex, which the program uses too).
+row "FLV with Nellymoser audio to WAV (--all-formats)" "≤ 0.5" \
+    "$cli --all-formats --to wav $work/k/nelly.flv" \
+    "$peer -i $work/k/nelly.flv -vn -c:a pcm_s16le $work/peer/nelly.wav"
+row "FLV with AAC audio to WAV (--all-formats)" "≤ 0.5" \
+    "$cli --all-formats --to wav $work/k/aac.flv" \
+    "$peer -i $work/k/aac.flv -vn -c:a pcm_s16le $work/peer/aac.wav"
+row "FLV with Speex audio to WAV (--all-formats)" "≤ 0.5" \
+    "$cli --all-formats --to wav $work/k/speex.flv" \
+    "$peer -c:a libspeex -i $work/k/speex.flv -vn -c:a pcm_s16le $work/peer/speex.wav"
 row "WAV to MP3 inside the program" "≤ 1.03" \
     "$wav2mp3 $work/k/src.wav $work/k/out.mp3" "lame -t --quiet $work/k/src.wav $work/peer/lame.mp3"
 row "(the same; lame without ReplayGain)" "-" \
@@ -116,10 +137,12 @@ row "MP3 passthrough of a $big_mb MB FLV" "≤ 1.5" \
 row "(the same; copying the file once: cp)" "-" \
     "$cli --to mp3 $work/k/big.flv" "cp $work/k/big.flv $work/peer/big-copy.flv"
 # Kelvora alone on the SWF inputs: no peer reads SWF event sounds.
+if [ -z "${KELVORA_COMPARE_ONLY:-}" ]; then
 echo "SWF inputs (200 event sounds; a long PCM stream and an MP3 stream in a sprite):" >&2
 hyperfine --style basic --runs "$runs" --warmup 1 --prepare "$clean" \
     "$cli --to wav $work/k/events.swf $work/k/stream.swf" \
     "$cli --to mp3 $work/k/events.swf $work/k/stream.swf" >&2
+fi
 
 echo
 echo "| job | Kelvora | the peer | ratio | target |"
