@@ -36,7 +36,7 @@ Bytes Video(const std::vector<Packet>& packets) {
     for (const Packet& p : packets) {
         flv.push_back(8);
         Be(flv, static_cast<uint32_t>(p.size + 1), 3);
-        Be(flv, 0, 7);  // timestamp, its extension and the stream id
+        flv.insert(flv.end(), 7, 0);  // timestamp, its extension and the stream id
         flv.push_back(p.flags);
         flv.insert(flv.end(), p.data, p.data + p.size);
         Be(flv, static_cast<uint32_t>(p.size + 12), 4);
