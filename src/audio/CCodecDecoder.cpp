@@ -109,6 +109,7 @@ void CCodecDecoder::Close() {
     m_sinkRefused = false;
     m_sampleRate = 0;
     m_channels = 0;
+    m_sourceChannels = 0;
 }
 
 bool CCodecDecoder::Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
@@ -242,6 +243,9 @@ bool CCodecDecoder::Flush(const DecodedSink& sink) {
     avcodec_flush_buffers(m_context.get());
     m_sampleRate = 0;
     m_channels = 0;
+    m_sourceChannels = 0;
+    m_swr.reset();  // the next sound's layout may differ
+    m_swrFormat = -1;
     return !m_sinkRefused;
 }
 
@@ -275,29 +279,40 @@ bool CCodecDecoder::HandOn(const AVFrame& frame, const DecodedSink& sink) {
     }
     if (m_sampleRate == 0) {
         m_sampleRate = static_cast<uint32_t>(frame.sample_rate);
-        m_channels = static_cast<uint16_t>(channels);
-    } else if (static_cast<uint32_t>(frame.sample_rate) != m_sampleRate || channels != m_channels) {
+        m_sourceChannels = static_cast<uint16_t>(channels);
+        // A sound file holds one or two channels: more (a surround AAC track) are mixed down.
+        m_channels = static_cast<uint16_t>(std::min(channels, 2));
+    } else if (static_cast<uint32_t>(frame.sample_rate) != m_sampleRate ||
+               channels != m_sourceChannels) {
         m_framesSkipped += frames;
         return true;
     }
     const int16_t* samples = nullptr;
-    if (frame.format == AV_SAMPLE_FMT_S16) {
+    if (frame.format == AV_SAMPLE_FMT_S16 && channels <= 2) {
         samples = reinterpret_cast<const int16_t*>(frame.data[0]);
     } else {
         if (!m_swr || m_swrFormat != frame.format) {
-            // Same rate and layout in and out: only the sample format changes, rounded and
-            // clipped as the ffmpeg program does.
+            // Same rate in and out, and the same layout unless it is mixed down to stereo:
+            // only the sample format changes, rounded and clipped as the ffmpeg program does.
             AVChannelLayout layout{};
             if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
                 av_channel_layout_default(&layout, channels);
             } else if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
                 return false;
             }
+            AVChannelLayout outLayout{};
+            if (channels > 2) {
+                av_channel_layout_default(&outLayout, 2);
+            } else if (av_channel_layout_copy(&outLayout, &layout) < 0) {
+                av_channel_layout_uninit(&layout);
+                return false;
+            }
             SwrContext* swr = nullptr;
             const int made = swr_alloc_set_opts2(
-                &swr, &layout, AV_SAMPLE_FMT_S16, frame.sample_rate, &layout,
+                &swr, &outLayout, AV_SAMPLE_FMT_S16, frame.sample_rate, &layout,
                 static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
             av_channel_layout_uninit(&layout);
+            av_channel_layout_uninit(&outLayout);
             m_swr.reset(swr);
             m_swrFormat = -1;
             if (made < 0 || swr_init(swr) < 0) {
@@ -306,7 +321,7 @@ bool CCodecDecoder::HandOn(const AVFrame& frame, const DecodedSink& sink) {
             }
             m_swrFormat = frame.format;
         }
-        m_samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(channels));
+        m_samples.resize(static_cast<size_t>(frames) * m_channels);
         uint8_t* out = reinterpret_cast<uint8_t*>(m_samples.data());
         const int converted =
             swr_convert(m_swr.get(), &out, frame.nb_samples,

@@ -24,7 +24,8 @@ using DecodedSink = std::function<bool(const int16_t* samples, uint32_t frames, 
 // on different threads are independent, and memory does not grow with the length of a sound.
 //
 // The first decoded frame fixes the sound's rate and channel count; a later frame that differs
-// (an AAC stream may switch) is skipped, since the file being written cannot change them.
+// (an AAC stream may switch) is skipped, since the file being written cannot change them. A
+// sound of more than two channels (a surround AAC track) is mixed down to stereo.
 class CCodecDecoder {
   public:
     CCodecDecoder();
@@ -93,7 +94,8 @@ class CCodecDecoder {
     size_t m_pieceBytes = 0;
     bool m_sinkRefused = false;
     uint32_t m_sampleRate = 0;
-    uint16_t m_channels = 0;
+    uint16_t m_channels = 0;        // handed on: one or two
+    uint16_t m_sourceChannels = 0;  // decoded: more are mixed down to two
     uint64_t m_framesDecoded = 0;
     uint64_t m_framesSkipped = 0;
 };

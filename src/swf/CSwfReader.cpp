@@ -24,6 +24,7 @@ constexpr size_t kHeaderOnlyBytes = 20;  // read after the 8-byte preamble in he
 // movie costs its length in memory.
 constexpr size_t kTrustedInflateBytes = 16 * 1024 * 1024;
 constexpr size_t kInflateWindow = 1024 * 1024;
+constexpr size_t kMaxLzmaDict = 64 * 1024 * 1024;
 
 uint32_t LoadLe32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
@@ -87,11 +88,18 @@ class ZlibUnpacker : public Unpacker {
 // hold them.
 class LzmaUnpacker : public Unpacker {
   public:
-    LzmaUnpacker(const uint8_t* properties, const uint8_t* in, size_t size) {
+    // `wanted`: the most the data is to give.
+    LzmaUnpacker(const uint8_t* properties, const uint8_t* in, size_t size, size_t wanted) {
         lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
         if (lzma_properties_decode(&filters[0], nullptr, properties, 5) != LZMA_OK) {
             return;
         }
+        // The dictionary is allocated at the size the properties give, up to 4 GiB: a movie
+        // never refers further back than it is long, nor (being written by real encoders)
+        // further than 64 MiB.
+        auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
+        const size_t most = std::max<size_t>(LZMA_DICT_SIZE_MIN, std::min(wanted, kMaxLzmaDict));
+        options->dict_size = static_cast<uint32_t>(std::min<size_t>(options->dict_size, most));
         m_ready = lzma_raw_decoder(&m_stream, filters) == LZMA_OK;
         free(filters[0].options);  // the decoder keeps its own copy
         m_stream.next_in = in;
@@ -330,7 +338,7 @@ bool CSwfReader::Load(const uint8_t* file, size_t fileSize, bool headerOnly) {
         const UnpackerMaker makeUnpacker = [&]() -> std::unique_ptr<Unpacker> {
             if (lzma) {
                 return std::make_unique<LzmaUnpacker>(body + 4, body + kLzmaHead,
-                                                      bodySize - kLzmaHead);
+                                                      bodySize - kLzmaHead, wanted);
             }
             return std::make_unique<ZlibUnpacker>(body, bodySize);
         };
