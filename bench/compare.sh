@@ -112,8 +112,8 @@ row "FLV with ADPCM audio to WAV" "≤ 0.5" \
 row "FLV with ADPCM audio to MP3" "≤ 1.0" \
     "$cli --to mp3 $work/k/adpcm.flv" \
     "$peer -i $work/k/adpcm.flv -vn -c:a libmp3lame $work/peer/adpcm.mp3"
-# The every-format option's decoders, each against ffmpeg's own decode of the track (Speex by
-# libspeex, which the program uses too).
+# The every-format option's decoders, each against ffmpeg's own decode of the track (for Speex
+# ffmpeg picks its built-in decoder, where the program uses libspeex).
 row "FLV with Nellymoser audio to WAV (--all-formats)" "≤ 0.5" \
     "$cli --all-formats --to wav $work/k/nelly.flv" \
     "$peer -i $work/k/nelly.flv -vn -c:a pcm_s16le $work/peer/nelly.wav"
@@ -122,7 +122,7 @@ row "FLV with AAC audio to WAV (--all-formats)" "≤ 0.5" \
     "$peer -i $work/k/aac.flv -vn -c:a pcm_s16le $work/peer/aac.wav"
 row "FLV with Speex audio to WAV (--all-formats)" "≤ 0.5" \
     "$cli --all-formats --to wav $work/k/speex.flv" \
-    "$peer -c:a libspeex -i $work/k/speex.flv -vn -c:a pcm_s16le $work/peer/speex.wav"
+    "$peer -i $work/k/speex.flv -vn -c:a pcm_s16le $work/peer/speex.wav"
 row "WAV to MP3 inside the program" "≤ 1.03" \
     "$wav2mp3 $work/k/src.wav $work/k/out.mp3" "lame -t --quiet $work/k/src.wav $work/peer/lame.mp3"
 row "(the same; lame without ReplayGain)" "-" \

@@ -3,29 +3,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <mutex>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
-#include <libavutil/mem.h>
-#include <libavutil/samplefmt.h>
-#include <libswresample/swresample.h>
-}
+#include "audio/LibAv.h"
+#include "engine/SoundFormat.h"
 
 namespace kelvora {
 
 namespace {
-
-// Flash sound format codes of the formats handed to libavcodec.
-constexpr uint32_t kFormatNellymoser16k = 4;
-constexpr uint32_t kFormatNellymoser8k = 5;
-constexpr uint32_t kFormatNellymoser = 6;
-constexpr uint32_t kFormatAlaw = 7;
-constexpr uint32_t kFormatMulaw = 8;
-constexpr uint32_t kFormatAac = 10;
-constexpr uint32_t kFormatSpeex = 11;
 
 // A Nellymoser block: 64 bytes that decode to 256 samples, one after another.
 constexpr size_t kNellymoserBlockBytes = 64;
@@ -64,28 +48,27 @@ AVCodecID CodecFor(uint32_t format) {
     }
 }
 
-// The library reports broken packets on stderr; the core shows nothing. Once per process.
-void QuietLibraryLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+// The libraries, once a decoder has opened (objects of theirs exist only after that).
+const LibAv& Av() {
+    return *LoadedLibAv();
 }
 
 }  // namespace
 
 void CCodecDecoder::ContextDeleter::operator()(AVCodecContext* context) const {
-    avcodec_free_context(&context);
+    Av().avcodec_free_context(&context);
 }
 
 void CCodecDecoder::FrameDeleter::operator()(AVFrame* frame) const {
-    av_frame_free(&frame);
+    Av().av_frame_free(&frame);
 }
 
 void CCodecDecoder::PacketDeleter::operator()(AVPacket* packet) const {
-    av_packet_free(&packet);
+    Av().av_packet_free(&packet);
 }
 
 void CCodecDecoder::SwrDeleter::operator()(SwrContext* swr) const {
-    swr_free(&swr);
+    Av().swr_free(&swr);
 }
 
 CCodecDecoder::CCodecDecoder() = default;
@@ -117,19 +100,21 @@ bool CCodecDecoder::Open(uint32_t format, uint32_t sampleRate, uint16_t channels
     Close();
     m_framesDecoded = 0;
     m_framesSkipped = 0;
-    QuietLibraryLog();
+    if (!LoadedLibAv()) {
+        return false;
+    }
     const AVCodecID id = CodecFor(format);
     // Speex goes to libspeex where the library has it: it decodes every frame a packet holds,
     // as players do, where the built-in decoder takes only the first.
     const AVCodec* codec =
-        id == AV_CODEC_ID_SPEEX ? avcodec_find_decoder_by_name("libspeex") : nullptr;
+        id == AV_CODEC_ID_SPEEX ? Av().avcodec_find_decoder_by_name("libspeex") : nullptr;
     if (codec == nullptr && id != AV_CODEC_ID_NONE) {
-        codec = avcodec_find_decoder(id);
+        codec = Av().avcodec_find_decoder(id);
     }
     if (codec == nullptr) {
         return false;
     }
-    m_context.reset(avcodec_alloc_context3(codec));
+    m_context.reset(Av().avcodec_alloc_context3(codec));
     if (!m_context) {
         return false;
     }
@@ -143,7 +128,7 @@ bool CCodecDecoder::Open(uint32_t format, uint32_t sampleRate, uint16_t channels
         }
         // The context owns and frees its extradata.
         context->extradata =
-            static_cast<uint8_t*>(av_mallocz(configSize + AV_INPUT_BUFFER_PADDING_SIZE));
+            static_cast<uint8_t*>(Av().av_mallocz(configSize + AV_INPUT_BUFFER_PADDING_SIZE));
         if (context->extradata == nullptr) {
             Close();
             return false;
@@ -156,13 +141,13 @@ bool CCodecDecoder::Open(uint32_t format, uint32_t sampleRate, uint16_t channels
             return false;
         }
         context->sample_rate = static_cast<int>(sampleRate);
-        av_channel_layout_default(&context->ch_layout, channels);
+        Av().av_channel_layout_default(&context->ch_layout, channels);
     }
     // None of these decoders has threads of its own to gain from.
     context->thread_count = 1;
-    m_frame.reset(av_frame_alloc());
-    m_packet.reset(av_packet_alloc());
-    if (!m_frame || !m_packet || avcodec_open2(context, codec, nullptr) < 0) {
+    m_frame.reset(Av().av_frame_alloc());
+    m_packet.reset(Av().av_packet_alloc());
+    if (!m_frame || !m_packet || Av().avcodec_open2(context, codec, nullptr) < 0) {
         Close();
         return false;
     }
@@ -215,18 +200,18 @@ bool CCodecDecoder::DecodePiece(const uint8_t* data, size_t size, const DecodedS
     std::memcpy(m_padded.data(), data, size);
     std::memset(m_padded.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     AVPacket* packet = m_packet.get();
-    av_packet_unref(packet);
+    Av().av_packet_unref(packet);
     packet->data = m_padded.data();
     packet->size = static_cast<int>(size);
-    int result = avcodec_send_packet(m_context.get(), packet);
+    int result = Av().avcodec_send_packet(m_context.get(), packet);
     if (result == AVERROR(EAGAIN)) {
         // Frames of an earlier packet still wait: pass them on first.
         if (!ReceiveFrames(sink)) {
             return false;
         }
-        result = avcodec_send_packet(m_context.get(), packet);
+        result = Av().avcodec_send_packet(m_context.get(), packet);
     }
-    av_packet_unref(packet);
+    Av().av_packet_unref(packet);
     const bool received = ReceiveFrames(sink);
     return result >= 0 && received;
 }
@@ -237,10 +222,10 @@ bool CCodecDecoder::Flush(const DecodedSink& sink) {
         return false;
     }
     // What is left of a broken packet may fail to decode at the end; that only ends the sound.
-    avcodec_send_packet(m_context.get(), nullptr);
+    Av().avcodec_send_packet(m_context.get(), nullptr);
     ReceiveFrames(sink);
     // Packets after the end start a new sound, which fixes its own rate and channels.
-    avcodec_flush_buffers(m_context.get());
+    Av().avcodec_flush_buffers(m_context.get());
     m_sampleRate = 0;
     m_channels = 0;
     m_sourceChannels = 0;
@@ -252,7 +237,7 @@ bool CCodecDecoder::Flush(const DecodedSink& sink) {
 bool CCodecDecoder::ReceiveFrames(const DecodedSink& sink) {
     AVFrame* frame = m_frame.get();
     for (;;) {
-        const int result = avcodec_receive_frame(m_context.get(), frame);
+        const int result = Av().avcodec_receive_frame(m_context.get(), frame);
         if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) {
             return true;
         }
@@ -260,7 +245,7 @@ bool CCodecDecoder::ReceiveFrames(const DecodedSink& sink) {
             return false;
         }
         const bool handed = HandOn(*frame, sink);
-        av_frame_unref(frame);
+        Av().av_frame_unref(frame);
         if (!handed) {
             return false;
         }
@@ -296,26 +281,26 @@ bool CCodecDecoder::HandOn(const AVFrame& frame, const DecodedSink& sink) {
             // only the sample format changes, rounded and clipped as the ffmpeg program does.
             AVChannelLayout layout{};
             if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-                av_channel_layout_default(&layout, channels);
-            } else if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
+                Av().av_channel_layout_default(&layout, channels);
+            } else if (Av().av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
                 return false;
             }
             AVChannelLayout outLayout{};
             if (channels > 2) {
-                av_channel_layout_default(&outLayout, 2);
-            } else if (av_channel_layout_copy(&outLayout, &layout) < 0) {
-                av_channel_layout_uninit(&layout);
+                Av().av_channel_layout_default(&outLayout, 2);
+            } else if (Av().av_channel_layout_copy(&outLayout, &layout) < 0) {
+                Av().av_channel_layout_uninit(&layout);
                 return false;
             }
             SwrContext* swr = nullptr;
-            const int made = swr_alloc_set_opts2(
+            const int made = Av().swr_alloc_set_opts2(
                 &swr, &outLayout, AV_SAMPLE_FMT_S16, frame.sample_rate, &layout,
                 static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
-            av_channel_layout_uninit(&layout);
-            av_channel_layout_uninit(&outLayout);
+            Av().av_channel_layout_uninit(&layout);
+            Av().av_channel_layout_uninit(&outLayout);
             m_swr.reset(swr);
             m_swrFormat = -1;
-            if (made < 0 || swr_init(swr) < 0) {
+            if (made < 0 || Av().swr_init(swr) < 0) {
                 m_swr.reset();
                 return false;
             }
@@ -324,8 +309,8 @@ bool CCodecDecoder::HandOn(const AVFrame& frame, const DecodedSink& sink) {
         m_samples.resize(static_cast<size_t>(frames) * m_channels);
         uint8_t* out = reinterpret_cast<uint8_t*>(m_samples.data());
         const int converted =
-            swr_convert(m_swr.get(), &out, frame.nb_samples,
-                        const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
+            Av().swr_convert(m_swr.get(), &out, frame.nb_samples,
+                             const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
         if (converted != frame.nb_samples) {
             return false;
         }

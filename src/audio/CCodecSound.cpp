@@ -3,6 +3,7 @@
 #include <errno.h>
 
 #include <algorithm>
+#include <bit>
 
 #include "audio/WavFile.h"
 
@@ -54,13 +55,18 @@ bool CCodecSound::Take(const int16_t* samples, uint32_t frames, uint32_t rate, u
         return true;  // the file cannot change its rate or channels midway
     }
     const size_t count = size_t{frames} * channels;
-    m_bytes.resize(count * 2);
-    for (size_t i = 0; i < count; ++i) {
-        const auto v = static_cast<uint16_t>(samples[i]);
-        m_bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
-        m_bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    const void* bytes = samples;
+    if constexpr (std::endian::native != std::endian::little) {
+        // WAV samples are little-endian.
+        m_bytes.resize(count * 2);
+        for (size_t i = 0; i < count; ++i) {
+            const auto v = static_cast<uint16_t>(samples[i]);
+            m_bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+            m_bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+        }
+        bytes = m_bytes.data();
     }
-    if (!m_file.Write(m_bytes.data(), m_bytes.size())) {
+    if (!m_file.Write(bytes, count * 2)) {
         m_failure = WriteFailure(m_file.WriteError());
         return false;
     }
