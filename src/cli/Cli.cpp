@@ -9,8 +9,8 @@
 #include <ostream>
 #include <thread>
 
-#include "engine/BatchPlan.h"
-#include "engine/ConversionJob.h"
+#include "convert/BatchPlan.h"
+#include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
 #include "engine/SourceIndex.h"
 #include "engine/Version.h"

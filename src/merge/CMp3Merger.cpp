@@ -5,8 +5,7 @@
 #include "engine/File.h"
 #include "engine/PathUtil.h"
 #include "engine/ReplacingFile.h"
-#include "merge/CMergeList.h"
-#include "ui/ColumnTexts.h"
+#include "engine/TextFormat.h"
 
 namespace kelvora {
 
@@ -27,52 +26,6 @@ class BusyScope {
 
   private:
     IMergePrompts& m_prompts;
-};
-
-// The merge window's answers: message boxes, the save dialog, the wait cursor.
-class ShellPrompts : public IMergePrompts {
-  public:
-    explicit ShellPrompts(Shell& shell) : m_shell(shell) {}
-
-    void SetBusy(bool busy) override {
-        if (busy) {
-            m_shell.BeginWaitCursor();
-        } else {
-            m_shell.EndWaitCursor();
-        }
-    }
-    void Notify(const std::string& text) override {
-        m_shell.MessageBox(text, MessageIcon::Warning, MessageButtons::Ok);
-    }
-    bool IgnoreEncodingDifference(const std::string& question) override {
-        return m_shell.MessageBox(question, MessageIcon::Question, MessageButtons::YesNoHelp) ==
-               MessageAnswer::Yes;
-    }
-    bool ChooseTarget(const std::string& proposed, std::string& target) override {
-        FileDialogRequest request;
-        request.save = true;
-        request.filters = {{"MP3 File (*.mp3)", "*.mp3"}};
-        request.initialName = proposed;
-        request.defaultExtension = ".mp3";
-        request.mustExist = true;
-        request.promptOverwrite = true;
-        std::vector<std::string> chosen;
-        if (!m_shell.FileDialog(request, chosen) || chosen.empty() || chosen.front().empty()) {
-            return false;
-        }
-        target = chosen.front();
-        return true;
-    }
-    void Merged(int32_t count, const std::string& target) override {
-        const MessageAnswer answer = m_shell.MessageBox(
-            MergeSuccessQuestion(count, target), MessageIcon::Information, MessageButtons::YesNo);
-        if (answer == MessageAnswer::Yes) {
-            m_shell.ShellOpen(target);
-        }
-    }
-
-  private:
-    Shell& m_shell;
 };
 
 // The command line's answers: the target is given, questions are answered by `assumeYes`, and
@@ -152,11 +105,19 @@ std::string MergeSuccessQuestion(int32_t count, const std::string& target) {
            Format("\n\nDo you want play '%s'?", FileNamePart(target).c_str());
 }
 
-CMp3Merger::CMp3Merger(const CMergeList& list) : m_entries(list.Entries()) {}
-
-MergeOutcome CMp3Merger::Run(Shell& shell) const {
-    ShellPrompts prompts(shell);
-    return Run(prompts);
+bool EntriesAgree(const std::vector<const OutputItem*>& entries) {
+    if (entries.size() < 2) {
+        return true;
+    }
+    const OutputItem& first = *entries.front();
+    for (size_t i = 1; i < entries.size(); ++i) {
+        const OutputItem& e = *entries[i];
+        if (e.sampleRate != first.sampleRate || e.bitsPerSample != first.bitsPerSample ||
+            e.channels != first.channels) {
+            return false;
+        }
+    }
+    return true;
 }
 
 MergeOutcome CMp3Merger::Run(IMergePrompts& prompts) const {

@@ -6,11 +6,8 @@
 #include <vector>
 
 #include "engine/Records.h"
-#include "ui/Shell.h"
 
 namespace kelvora {
-
-class CMergeList;
 
 // How a merge run ended.
 enum class MergeOutcome {
@@ -48,13 +45,10 @@ class CMp3Merger {
     static constexpr size_t kCopyBufferSize = 524288;
 
     explicit CMp3Merger(std::vector<const OutputItem*> entries) : m_entries(std::move(entries)) {}
-    explicit CMp3Merger(const CMergeList& list);
 
-    // The Merge command: every file must exist; differing encodings are confirmed; the save
-    // dialog chooses the target, which must not be one of the listed files (by any path);
-    // then the join, and on success the offer to play the result.
-    MergeOutcome Run(Shell& shell) const;
-    // The same steps, reporting and asking through `prompts`.
+    // The Merge command: every file must exist; differing encodings are confirmed; the target
+    // is chosen, and must not be one of the listed files (by any path); then the join, and the
+    // success is told. Reports and asks through `prompts`.
     MergeOutcome Run(IMergePrompts& prompts) const;
 
     // Writes the files into a temporary file beside the target and renames it over the target
@@ -66,6 +60,9 @@ class CMp3Merger {
   private:
     std::vector<const OutputItem*> m_entries;
 };
+
+// True when every entry has the sample rate, sample size and channels of the first.
+bool EntriesAgree(const std::vector<const OutputItem*>& entries);
 
 // The merge's messages, shared by the window and the command line.
 std::string MissingFileMessage(const std::string& path);

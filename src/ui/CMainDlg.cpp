@@ -4,7 +4,7 @@
 
 #include <iterator>
 
-#include "engine/ConversionJob.h"
+#include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
 #include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"

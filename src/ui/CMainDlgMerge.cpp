@@ -1,4 +1,4 @@
-#include "merge/CMergeDlg.h"
+#include "ui/CMergeDlg.h"
 #include "ui/CMainDlg.h"
 
 namespace kelvora {

@@ -8,23 +8,6 @@
 
 namespace kelvora {
 
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int len = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string out;
-    if (len > 0) {
-        std::vector<char> buf(static_cast<size_t>(len) + 1);
-        std::vsnprintf(buf.data(), buf.size(), format, args);
-        out.assign(buf.data(), static_cast<size_t>(len));
-    }
-    va_end(args);
-    return out;
-}
-
 std::string MinutesSecondsText(uint32_t seconds) {
     return Format("%02u:%02u", seconds / 60, seconds % 60);
 }
@@ -45,10 +28,6 @@ std::string FrequencyText(uint32_t sampleRate) {
 
 std::string ChannelsText(uint16_t channels) {
     return channels == 1 ? "Mono" : "Stereo";
-}
-
-std::string SoundsText(int count) {
-    return Format("%d Sound(s)", count);
 }
 
 SourceInfoTexts SwfInfoTexts(const SwfMovieInfo& info) {

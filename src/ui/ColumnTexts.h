@@ -4,11 +4,9 @@
 #include <string>
 
 #include "engine/Records.h"
+#include "engine/TextFormat.h"
 
 namespace kelvora {
-
-// printf into a std::string (the list texts are the program's printf formats).
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // "%02d:%02d" minutes and seconds; minutes above 99 take more digits.
 std::string MinutesSecondsText(uint32_t seconds);
@@ -20,11 +18,6 @@ std::string OutputLengthText(uint32_t sampleCount, uint32_t sampleRate);
 std::string FrequencyText(uint32_t sampleRate);
 // "Mono" for one channel, "Stereo" for anything else.
 std::string ChannelsText(uint16_t channels);
-// "%d Sound(s)".
-std::string SoundsText(int count);
-
-inline constexpr const char* kFailureText = "Failure";
-
 // The header cells of a source row: Ver, Dimension, Length, Rate, Frames.
 struct SourceInfoTexts {
     std::string version;

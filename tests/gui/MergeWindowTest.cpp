@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "gui/GuiSupport.h"
-#include "merge/CMergeDlg.h"
+#include "ui/CMergeDlg.h"
 #include "support/FakeShell.h"
 #include "ui/qt/MergeWindow.h"
 #include "ui/qt/SortListView.h"

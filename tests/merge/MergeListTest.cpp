@@ -1,4 +1,4 @@
-#include "merge/CMergeList.h"
+#include "ui/CMergeList.h"
 
 #include <gtest/gtest.h>
 

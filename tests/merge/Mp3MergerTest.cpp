@@ -1,4 +1,5 @@
 #include "merge/CMp3Merger.h"
+#include "ui/MergePrompts.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -47,7 +48,7 @@ class Mp3Merger : public ::testing::Test {
         for (const OutputItem& item : m_items) {
             entries.push_back(&item);
         }
-        const MergeOutcome outcome = CMp3Merger(entries).Run(m_shell);
+        const MergeOutcome outcome = RunMergeWithShell(CMp3Merger(entries), m_shell);
         EXPECT_EQ(m_shell.waitDepth, 0);
         return outcome;
     }
@@ -164,7 +165,8 @@ TEST_F(Mp3Merger, AFailedJoinLeavesNoTargetAndKeepsTheOldOne) {
     for (const std::string& target : {m_dir.File("new.mp3"), keep}) {
         ASSERT_TRUE(WriteFileBytes(b, m_b));
         shell.fileDialogAnswers.push_back(std::vector<std::string>{target});
-        EXPECT_EQ(CMp3Merger({&m_items[0], &m_items[1]}).Run(shell), MergeOutcome::Failed);
+        EXPECT_EQ(RunMergeWithShell(CMp3Merger({&m_items[0], &m_items[1]}), shell),
+                  MergeOutcome::Failed);
         EXPECT_EQ(shell.MessageTexts().back(), kFailed);
     }
     EXPECT_EQ(ReadFileBytes(keep), old);

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <map>
 
-#include "merge/CMergeDlg.h"
+#include "ui/CMergeDlg.h"
 #include "ui/qt/WindowDrag.h"
 
 class QPushButton;

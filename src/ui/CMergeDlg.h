@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "engine/Records.h"
-#include "merge/CMergeList.h"
-#include "merge/MergeIds.h"
+#include "ui/CMergeList.h"
+#include "ui/MergeIds.h"
 #include "ui/Shell.h"
 #include "ui/SortListCtrl.h"
 

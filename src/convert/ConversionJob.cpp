@@ -1,9 +1,9 @@
-#include "engine/ConversionJob.h"
+#include "convert/ConversionJob.h"
 
 #include "engine/File.h"
+#include "engine/TextFormat.h"
 #include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"
-#include "ui/ColumnTexts.h"
 
 namespace kelvora {
 
@@ -46,6 +46,10 @@ bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader
         }
     }
     return false;
+}
+
+std::string SoundsText(int count) {
+    return Format("%d Sound(s)", count);
 }
 
 std::string ConversionStatusText(bool converted, const SourceItem& item) {

@@ -1,6 +1,7 @@
-#include "merge/CMergeDlg.h"
+#include "ui/CMergeDlg.h"
 
 #include "merge/CMp3Merger.h"
+#include "ui/MergePrompts.h"
 #include "ui/ShellHelpers.h"
 
 namespace kelvora {
@@ -138,7 +139,7 @@ int32_t CMergeDlg::TakeScrollRequest() {
 }
 
 void CMergeDlg::Merge() {
-    CMp3Merger(m_mergeList).Run(m_shell);
+    RunMergeWithShell(CMp3Merger(m_mergeList.Entries()), m_shell);
 }
 
 void CMergeDlg::PlayMp3() {

@@ -1,4 +1,4 @@
-#include "engine/BatchPlan.h"
+#include "convert/BatchPlan.h"
 
 #include <stdlib.h>
 

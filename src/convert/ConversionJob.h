@@ -17,7 +17,10 @@ class CFlvReader;
 bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader& flv,
                        ConversionReport* report = nullptr);
 
-// The Status text of a converted item: "%d Sound(s)" with its output count, or "Failure".
+// The Status texts a batch writes: "%d Sound(s)" with a count of outputs, or "Failure".
+std::string SoundsText(int count);
+inline constexpr const char* kFailureText = "Failure";
+// The Status text of a converted item.
 std::string ConversionStatusText(bool converted, const SourceItem& item);
 
 }  // namespace kelvora

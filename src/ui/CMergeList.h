@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/Records.h"
+#include "merge/CMp3Merger.h"
 #include "ui/SortListCtrl.h"
 
 namespace kelvora {
@@ -58,10 +59,6 @@ class CMergeList {
   private:
     SortListCtrl m_ctrl{true};
 };
-
-// True when every entry has the first entry's sampleRate, bitsPerSample and channels (fewer
-// than two entries always agree). Nothing else about the files is compared.
-bool EntriesAgree(const std::vector<const OutputItem*>& entries);
 
 // The length of an entry as "%02u:%02u:%02u" of whole seconds, at least one second; the hours
 // take more digits when needed. A rate of 0 shows one second.

@@ -1,5 +1,6 @@
-#include "merge/CMergeList.h"
+#include "ui/CMergeList.h"
 
+#include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
 #include "ui/ColumnTexts.h"
 
@@ -98,21 +99,6 @@ std::vector<const OutputItem*> CMergeList::Entries() const {
 
 bool CMergeList::Agree() const {
     return EntriesAgree(Entries());
-}
-
-bool EntriesAgree(const std::vector<const OutputItem*>& entries) {
-    if (entries.size() < 2) {
-        return true;
-    }
-    const OutputItem& first = *entries.front();
-    for (size_t i = 1; i < entries.size(); ++i) {
-        const OutputItem& e = *entries[i];
-        if (e.sampleRate != first.sampleRate || e.bitsPerSample != first.bitsPerSample ||
-            e.channels != first.channels) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string MergeTimeText(uint32_t sampleCount, uint32_t sampleRate) {

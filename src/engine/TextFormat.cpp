@@ -1,0 +1,26 @@
+#include "engine/TextFormat.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace kelvora {
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int len = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string out;
+    if (len > 0) {
+        std::vector<char> buf(static_cast<size_t>(len) + 1);
+        std::vsnprintf(buf.data(), buf.size(), format, args);
+        out.assign(buf.data(), static_cast<size_t>(len));
+    }
+    va_end(args);
+    return out;
+}
+
+}  // namespace kelvora
