@@ -30,6 +30,7 @@ void WalkTinyTags(benchmark::State& state) {
         reader.OpenMemory(file.data(), file.size(), false, dir.File("movie"));
         reader.WalkTags(false);
         reader.CloseStream();
+        reader.WriteElements();
         benchmark::DoNotOptimize(reader.Elements().size());
     }
     state.SetComplexityN(state.range(0));

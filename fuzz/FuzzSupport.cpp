@@ -88,6 +88,7 @@ void WalkMovie(const uint8_t* data, size_t size, const ConversionOptions& option
                                (size >= 1 && (data[0] == 'C' || data[0] == 'Z')));
             reader.WalkTags(false);
             reader.CloseStream();  // the main timeline's last stream, as a conversion does
+            reader.WriteElements();
             // Every element listed is a whole file of its own; WAV elements read back.
             for (const OutputItem& element : reader.Elements()) {
                 struct stat st {};

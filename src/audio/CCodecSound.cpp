@@ -6,6 +6,7 @@
 #include <bit>
 
 #include "audio/WavFile.h"
+#include "engine/SoundFormat.h"
 
 namespace kelvora {
 
@@ -50,6 +51,12 @@ bool CCodecSound::Take(const int16_t* samples, uint32_t frames, uint32_t rate, u
         }
         m_sampleRate = rate;
         m_channels = channels;
+        for (const Silence& silence : m_pendingSilence) {
+            if (!AddSilence(silence.fromFrame, silence.toFrame, silence.frameRate88)) {
+                return false;
+            }
+        }
+        m_pendingSilence.clear();
     }
     if (rate != m_sampleRate || channels != m_channels) {
         return true;  // the file cannot change its rate or channels midway
@@ -71,6 +78,32 @@ bool CCodecSound::Take(const int16_t* samples, uint32_t frames, uint32_t rate, u
         return false;
     }
     m_frames = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{m_frames} + frames, UINT32_MAX));
+    return true;
+}
+
+bool CCodecSound::AddSilence(uint64_t fromFrame, uint64_t toFrame, uint32_t frameRate88) {
+    if (m_failure != Failure::None) {
+        return false;
+    }
+    if (!m_file.IsOpen()) {
+        m_pendingSilence.push_back({fromFrame, toFrame, frameRate88});
+        return true;
+    }
+    return WriteSilence(SamplesAtFrame(toFrame, m_sampleRate, frameRate88) -
+                        SamplesAtFrame(fromFrame, m_sampleRate, frameRate88));
+}
+
+bool CCodecSound::WriteSilence(uint64_t frames) {
+    const std::vector<uint8_t> zeros(size_t{4096} * m_channels * 2, 0);
+    while (frames > 0) {
+        const uint64_t n = std::min<uint64_t>(frames, 4096);
+        if (!m_file.Write(zeros.data(), static_cast<size_t>(n) * m_channels * 2)) {
+            m_failure = WriteFailure(m_file.WriteError());
+            return false;
+        }
+        m_frames = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{m_frames} + n, UINT32_MAX));
+        frames -= n;
+    }
     return true;
 }
 

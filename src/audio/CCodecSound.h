@@ -30,6 +30,9 @@ class CCodecSound {
     // Decodes one packet into the file. A packet the decoder rejects is skipped; false only when
     // the file could not be made or written, which ends the sound.
     bool Add(const uint8_t* data, size_t size);
+    // Silence for the movie frames [from, to) after the sound's start, at the movie's 8.8 frame
+    // rate, in the sound's own rate (known once samples come; until then it waits).
+    bool AddSilence(uint64_t fromFrame, uint64_t toFrame, uint32_t frameRate88);
     // Drains the decoder and finishes the file. False when nothing decoded or the file could
     // not be written whole; the file is then removed and Failed() says why.
     bool Finish();
@@ -42,7 +45,13 @@ class CCodecSound {
 
   private:
     bool Take(const int16_t* samples, uint32_t frames, uint32_t sampleRate, uint16_t channels);
+    bool WriteSilence(uint64_t frames);
 
+    struct Silence {
+        uint64_t fromFrame, toFrame;
+        uint32_t frameRate88;
+    };
+    std::vector<Silence> m_pendingSilence;  // asked for before the first samples
     std::function<std::string()> m_name;
     CCodecDecoder m_decoder;
     DecodedSink m_sink;

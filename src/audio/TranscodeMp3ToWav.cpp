@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "audio/CMp3Decoder.h"
 #include "audio/WavFile.h"
 #include "engine/File.h"
@@ -22,7 +24,8 @@ void RemoveFailedOutput(const std::string& path) {
 
 }  // namespace
 
-bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, Failure* why) {
+bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, Failure* why,
+                       const Mp3ToWavShape* shape) {
     Failure ignored = Failure::None;
     Failure& failure = why ? *why : ignored;
     failure = Failure::DecoderFailed;
@@ -40,9 +43,38 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, F
     int16_t right[kChunkFrames];
     bool endOfFile = false;
     uint32_t count = 0;
-    while (!endOfFile && decoder.ReadChunk(left, right, count, endOfFile)) {
-        writer.Write(left, right, count);
+    const Mp3ToWavShape plain;
+    const Mp3ToWavShape& s = shape ? *shape : plain;
+    uint64_t decoded = 0;  // sample frames the decoder gave
+    uint64_t kept = 0;     // of them, written
+    size_t silence = 0;    // the next silence to insert
+    const auto writeSilences = [&](uint64_t upTo) {
+        static const int16_t zeros[kChunkFrames] = {};
+        for (; silence < s.silences.size() && s.silences[silence].at <= upTo; ++silence) {
+            for (uint64_t left = s.silences[silence].frames; left > 0;) {
+                const auto n = static_cast<uint32_t>(std::min<uint64_t>(left, kChunkFrames));
+                writer.Write(zeros, zeros, n);
+                left -= n;
+            }
+        }
+    };
+    while (!endOfFile && kept < s.keep && decoder.ReadChunk(left, right, count, endOfFile)) {
+        // The part of this chunk past the skipped start, within the kept length.
+        const uint64_t from = decoded < s.skip ? std::min<uint64_t>(s.skip - decoded, count) : 0;
+        decoded += count;
+        for (uint64_t i = from; i < count && kept < s.keep;) {
+            writeSilences(kept);
+            // Up to the next silence or the end of what is kept.
+            uint64_t n = std::min<uint64_t>(count - i, s.keep - kept);
+            if (silence < s.silences.size()) {
+                n = std::min<uint64_t>(n, s.silences[silence].at - kept);
+            }
+            writer.Write(left + i, right + i, static_cast<uint32_t>(n));
+            kept += n;
+            i += n;
+        }
     }
+    writeSilences(UINT64_MAX);  // silences after the last sound
     decoder.Close();
     if (!writer.Close()) {
         failure = WriteFailure(writer.WriteError());

@@ -7,6 +7,11 @@ namespace kelvora {
 struct ConversionOptions {
     // LZMA-compressed movies; Nellymoser, Speex, AAC and G.711 sound; FLV formats 3 and 14.
     bool allFormats = false;
+    // A sound that the movie names (ExportAssets, SymbolClass) is written under that name.
+    bool linkageNames = false;
+    // Streams keep their timeline's silences; MP3 sound going to WAV loses the samples that
+    // are no sound (the encoder's recorded latency, the decoder's delay).
+    bool keepTiming = false;
 };
 
 }  // namespace kelvora

@@ -93,6 +93,8 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
             return name + " sound cannot be converted";
         case Failure::NothingDecoded:
             return "none of its " + name + " sound could be decoded";
+        case Failure::EmptyStreamHead:
+            return "its stream head gives no samples per block";
         case Failure::NoWritableFolder:
             return "no output folder can be written";
         case Failure::DiskFull:

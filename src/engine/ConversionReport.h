@@ -20,6 +20,7 @@ enum class Failure : uint8_t {
     FormatNeedsOption,  // a sound format converted only with the every-format option
     FormatUnsupported,  // a sound format that is never converted
     NothingDecoded,     // a sound of which no packet decodes
+    EmptyStreamHead,    // a stream head that gives no samples per block
     NoWritableFolder,   // no output folder takes a new file
     DiskFull,           // a write failed for want of space
     WriteFailed,        // a write failed otherwise

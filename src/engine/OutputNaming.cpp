@@ -101,25 +101,26 @@ bool Probe(const std::string& base, SourceKind kind, int32_t& swfCounter) {
 
 }  // namespace
 
-std::string NextSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
+std::string NextSwfName(const std::string& base, int32_t& counter, std::string_view ext,
+                        const TakenName& taken) {
     if (base.empty()) {
         return {};
     }
     for (;;) {
         std::string name = Numbered("%s_%03d%s", base, counter, ext);
         ++counter;
-        if (!NameTaken(name)) {
+        if (!NameTaken(name) && !(taken && taken(name))) {
             return name;
         }
     }
 }
 
-std::string NextFlvName(const std::string& base, std::string_view ext) {
+std::string NextFlvName(const std::string& base, std::string_view ext, const TakenName& taken) {
     if (base.empty()) {
         return {};
     }
     std::string name = base + std::string(ext);
-    for (int32_t n = 1; NameTaken(name); ++n) {
+    for (int32_t n = 1; NameTaken(name) || (taken && taken(name)); ++n) {
         name = Numbered("%s_%d%s", base, n, ext);
     }
     return name;
@@ -152,6 +153,25 @@ std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32
     base = InFallbackFolder(programFolder, kind, fileName);
     Probe(base, kind, swfCounter);
     return base;
+}
+
+std::string PlannedOutputBase(const std::string& sourcePath, SourceKind kind) {
+    std::string base = sourcePath;
+    if (const auto dot = base.rfind('.'); dot != std::string::npos) {
+        base.erase(dot);
+    }
+    const auto slash = base.rfind(kPathSeparator);
+    const std::string folder = slash == std::string::npos ? "." : base.substr(0, slash + 1);
+    if (base.empty() || ::access(folder.c_str(), W_OK | X_OK) == 0) {
+        return base;
+    }
+    std::string docs;
+    if (!DocumentsFolder(docs, false)) {
+        return base;
+    }
+    return docs + kPathSeparator +
+           std::string(kind == SourceKind::Swf ? kSwfFallbackFolder : kFlvFallbackFolder) +
+           kPathSeparator + FileNamePart(base);
 }
 
 }  // namespace kelvora

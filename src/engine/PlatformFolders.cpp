@@ -52,7 +52,7 @@ std::string ParseUserDirsLine(const std::string& line, const std::string& home) 
 
 }  // namespace
 
-bool DocumentsFolder(std::string& folder) {
+bool DocumentsFolder(std::string& folder, bool create) {
     const std::string home = HomeFolder();
     if (home.empty()) {
         return false;
@@ -74,10 +74,12 @@ bool DocumentsFolder(std::string& folder) {
     if (docs.empty() || docs == home) {
         docs = home + "/Documents";
     }
-    std::error_code ec;
-    std::filesystem::create_directories(docs, ec);
-    if (!IsFolder(docs)) {
-        return false;
+    if (create) {
+        std::error_code ec;
+        std::filesystem::create_directories(docs, ec);
+        if (!IsFolder(docs)) {
+            return false;
+        }
     }
     folder = docs;
     return true;

@@ -25,6 +25,13 @@ inline constexpr uint32_t kFormatAac = 10;
 inline constexpr uint32_t kFormatSpeex = 11;
 inline constexpr uint32_t kFormatMp38k = 14;
 
+// The sample frames at `rate` from a timeline's start to the start of its frame `frame`, for a
+// movie's 8.8 fixed-point frame rate: a running total, so that the rounding of single frames
+// never adds up. 0 when the frame rate is 0.
+inline uint64_t SamplesAtFrame(uint64_t frame, uint32_t rate, uint32_t frameRate88) {
+    return frameRate88 == 0 ? 0 : frame * rate * 256 / frameRate88;
+}
+
 // The name a user knows a sound format by: "MP3", "Nellymoser", "AAC"...
 const char* SoundFormatName(uint32_t format);
 

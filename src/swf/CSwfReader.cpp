@@ -201,23 +201,17 @@ CSwfReader::~CSwfReader() {
 }
 
 void CSwfReader::Reset() {
-    if (m_stream.open) {
-        CloseStream();
-    }
-    // Streams saved by a walk that never came back out of its sprites end here too.
-    while (!m_streamStack.empty()) {
-        m_stream = std::move(m_streamStack.back());
-        m_streamStack.pop_back();
-        if (m_stream.open) {
-            CloseStream();
-        }
-    }
-    m_stream = StreamState{};
+    m_timelines.clear();
+    m_sounds.clear();
+    m_completed.clear();
+    m_names = SwfNames{};
     m_elements.clear();
+    m_shapes.clear();
     m_report.Clear();
     std::vector<uint8_t>().swap(m_adpcmBuffer);
     m_nameCounter = 1;
     m_width = m_height = m_frameRate = m_frameCount = 0;
+    m_frameRate88 = 0;
     m_version = 0;
     DropData();
     m_firstTagOffset = 0;
@@ -257,7 +251,25 @@ bool CSwfReader::Open(const std::string& path, bool headerOnly) {
         m_file.Close();
     }
     if (!headerOnly) {
-        m_outputBase = MakeOutputBase(path, SourceKind::Swf, m_nameCounter);
+        m_outputBase = m_inspecting ? PlannedOutputBase(path, SourceKind::Swf)
+                                    : MakeOutputBase(path, SourceKind::Swf, m_nameCounter);
+    }
+    return true;
+}
+
+bool CSwfReader::Inspect(const std::string& path) {
+    Reset();
+    m_inspecting = true;
+    const bool opened = Open(path, false);
+    m_inspecting = false;
+    if (!opened) {
+        return false;
+    }
+    WalkTags(false);
+    CloseStream();
+    if (m_file.Truncated()) {
+        m_report.failure = Failure::SourceChanged;
+        return false;
     }
     return true;
 }
@@ -411,8 +423,9 @@ bool CSwfReader::ParseHeader() {
     m_width = static_cast<int32_t>((int64_t{xMax} - xMin) / 20);
     m_height = static_cast<int32_t>((int64_t{yMax} - yMin) / 20);
     m_bits.Align();
-    m_bits.Skip(1);  // fractional part of the 8.8 frame rate
+    const uint8_t fraction = m_bits.ReadU8();  // of the 8.8 frame rate
     m_frameRate = m_bits.ReadU8();
+    m_frameRate88 = static_cast<uint16_t>((m_frameRate << 8) | fraction);
     m_frameCount = m_bits.ReadU16();
     m_firstTagOffset = m_bits.Position();
     return true;
@@ -452,6 +465,13 @@ void CSwfReader::CallHandler(uint16_t code, size_t bodyStart, size_t bodyEnd, si
         case kTagSoundStreamBlock:
             OnSoundStreamBlock();
             break;
+        case kTagShowFrame:
+            OnShowFrame();
+            break;
+        case kTagExportAssets:
+        case kTagSymbolClass:
+            OnLinkageNames(code == kTagSymbolClass);
+            break;
         default:
             break;
     }
@@ -468,6 +488,15 @@ bool CSwfReader::WalkTags(bool inSprite) {
     };
     std::vector<Level> levels;
     const size_t start = inSprite ? m_bits.Position() + 4 : m_firstTagOffset;
+    if (!inSprite) {
+        // A walk of the movie records its sounds anew.
+        m_timelines.assign(1, Timeline{-1, 0, kNoStream});
+        m_sounds.clear();
+        m_completed.clear();
+        m_names = SwfNames{};
+    } else if (m_timelines.empty()) {
+        m_timelines.assign(1, Timeline{-1, 0, kNoStream});
+    }
     levels.push_back({inSprite ? std::min<size_t>(m_tagEnd, m_size) : m_size, 0});
     size_t pos = start;
 

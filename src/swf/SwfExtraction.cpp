@@ -62,7 +62,9 @@ void CSwfReader::TranscodeElements(bool toMp3) {
                 continue;
             }
             Failure why = Failure::None;
-            if (!TranscodeMp3ToWav(element.path, target, &why)) {
+            const Mp3Shape& shape = m_shapes[static_cast<size_t>(&element - m_elements.data())];
+            if (!TranscodeMp3ToWav(element.path, target, &why,
+                                   shape.shaped ? &shape.shape : nullptr)) {
                 m_report.Lose(why);
                 RemoveFile(target);
                 continue;
@@ -89,22 +91,22 @@ void CSwfReader::DropSingleNumber() {
     }
 }
 
-bool CSwfReader::ExtractElements(const std::string& path) {
+bool CSwfReader::ExtractElements(const std::string& path, bool forMp3) {
     Reset();
     if (!Open(path, false)) {
         return false;
     }
     m_nameCounter = 1;  // the probe's numbers do not show in the element names
     WalkTags(false);
-    if (m_stream.open) {
-        CloseStream();  // the main timeline's last stream
-    }
+    CloseStream();  // the main timeline's last stream
+    WriteElements(forMp3);
     if (m_file.Truncated()) {
-        // The file was cut short while it was walked: its sounds are not what it held.
+        // The file was cut short while it was read: its sounds are not what it held.
         for (const OutputItem& element : m_elements) {
             RemoveFile(element.path);
         }
         m_elements.clear();
+        m_shapes.clear();
         m_report.failure = Failure::SourceChanged;
         return false;
     }
@@ -112,7 +114,7 @@ bool CSwfReader::ExtractElements(const std::string& path) {
 }
 
 bool CSwfReader::Convert(const std::string& path, bool toMp3) {
-    if (!ExtractElements(path)) {
+    if (!ExtractElements(path, toMp3)) {
         return false;
     }
     TranscodeElements(toMp3);
