@@ -284,4 +284,33 @@ uint32_t CAdpcmDecoder::BoundSampleCount(uint32_t count, size_t dataBytes, bool 
     return held < count ? static_cast<uint32_t>(held) : count;
 }
 
+uint64_t CAdpcmDecoder::RangeFrameCount(const uint8_t* data, size_t size, bool stereo,
+                                        bool is16Bit) {
+    if (data == nullptr || size == 0) {
+        return 0;
+    }
+    const uint64_t channels = stereo ? 2 : 1;
+    const uint64_t headerBits = channels * ((is16Bit ? 16 : 8) + 6);
+    const uint64_t fieldBits = channels * ((data[0] >> 6) + 2);
+    // The decoder reads a block header or a frame of codes while the byte after the last one it
+    // fetched is inside the packet: while the field starts at or before the last byte's first bit.
+    const uint64_t lastStart = (uint64_t{size} - 1) * 8;
+    uint64_t position = 2;  // after the code size field
+    uint64_t frames = 0;
+    while (position <= lastStart) {
+        position += headerBits;
+        ++frames;
+        if (position > lastStart) {
+            break;
+        }
+        const uint64_t codes = std::min((lastStart - position) / fieldBits + 1, kBlockFrames - 1);
+        frames += codes;
+        position += codes * fieldBits;
+        if (codes < kBlockFrames - 1) {
+            break;
+        }
+    }
+    return frames;
+}
+
 }  // namespace kelvora

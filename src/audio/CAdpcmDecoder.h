@@ -47,6 +47,10 @@ class CAdpcmDecoder {
     // so that a claimed count cannot make a caller allocate more than the data could fill.
     static uint32_t BoundSampleCount(uint32_t count, size_t dataBytes, bool stereo);
 
+    // The samples (mono) or frames (stereo) DecodeByRange gives for a whole packet of `size`
+    // bytes, counted from its code size and block layout without decoding it.
+    static uint64_t RangeFrameCount(const uint8_t* data, size_t size, bool stereo, bool is16Bit);
+
     // Where a packet decoded in pieces stands between calls.
     struct PacketState {
         bool active = false;  // a packet by count is under way

@@ -9,8 +9,10 @@
 #include <ostream>
 #include <thread>
 
+#include "cli/CliJson.h"
 #include "convert/BatchPlan.h"
 #include "convert/ConversionJob.h"
+#include "convert/SoundInventory.h"
 #include "engine/PathUtil.h"
 #include "engine/SourceIndex.h"
 #include "engine/Version.h"
@@ -27,10 +29,22 @@ namespace {
 constexpr const char* kProgram = "kelvora-cli";
 const std::string kAllFormatsOption = "--all-formats";
 
+// What a run does, from its arguments.
+struct Run {
+    enum class Mode { Convert, Info, List };
+    Mode mode = Mode::Convert;
+    bool toMp3 = true;
+    bool json = false;
+    bool assumeYes = false;
+    unsigned jobs = 1;
+    ConversionOptions options;
+    std::string mergeTarget;
+};
+
 void PrintUsage(std::ostream& out) {
-    out << "Usage: " << kProgram
-        << " [-j N] [--to mp3|wav] [--all-formats] [--merge FILE.mp3 [--yes]] PATH...\n"
-        << "  or:  " << kProgram << " --info [--all-formats] PATH...\n"
+    out << "Usage: " << kProgram << " [OPTION...] [--merge FILE.mp3 [--yes]] PATH...\n"
+        << "  or:  " << kProgram << " --info [--all-formats] [--json] PATH...\n"
+        << "  or:  " << kProgram << " --list [OPTION...] PATH...\n"
         << "Take the sound out of Flash media: every event sound and sound stream of a SWF\n"
         << "movie, and the audio track of an FLV video, become MP3 or WAV files next to them.\n"
         << "\n"
@@ -48,6 +62,19 @@ void PrintUsage(std::ostream& out) {
         << "  --all-formats\n"
         << "               also read LZMA-compressed movies and convert Nellymoser, Speex,\n"
         << "               AAC and G.711 sound\n"
+        << "  --names linkage\n"
+        << "               name the sounds a movie names after those names (ExportAssets,\n"
+        << "               SymbolClass); the others keep their numbers\n"
+        << "  --keep-timing\n"
+        << "               keep the silences of sound streams' timelines, and drop from MP3\n"
+        << "               sound going to WAV what is no sound (encoder latency, decoder\n"
+        << "               delay)\n"
+        << "  --list       list the sounds of each file instead of converting, one line each:\n"
+        << "               file, output name, event/stream/track, timeline, character id,\n"
+        << "               format, rate, bits, channels, sample frames, length, linkage\n"
+        << "               names and what a conversion with the options given would do\n"
+        << "  --json       print one JSON document instead of the text lines (with --list,\n"
+        << "               --info or a conversion)\n"
         << "  --info       print the header of each file instead of converting: file,\n"
         << "               version, frame size, length, frame rate, frame count and path,\n"
         << "               separated by tabs (an FLV video has a version only)\n"
@@ -82,33 +109,82 @@ void PrintReport(std::ostream& err, const std::string& path, const ConversionRep
     }
 }
 
-int RunInfo(const std::vector<std::string>& paths, const ConversionOptions& options,
-            std::ostream& out, std::ostream& err) {
+int RunInfo(const std::vector<std::string>& paths, const Run& run, std::ostream& out,
+            std::ostream& err) {
     int status = kExitOk;
+    nlohmann::json document = nlohmann::json::array();
     for (const std::string& given : paths) {
         const std::string path = AbsolutePath(given);
         ConversionReport report;
+        const SourceKind kind = HasExtension(path, ".flv") ? SourceKind::Flv : SourceKind::Swf;
+        SwfMovieInfo movie;
+        uint8_t flvVersion = 0;
+        bool read = false;
         if (HasExtension(path, ".swf")) {
-            SwfMovieInfo info;
             CSwfReader reader;
-            reader.SetOptions(options);
-            if (reader.ReadInfo(path, &info)) {
-                PrintInfoRow(out, path, SwfInfoTexts(info));
-                continue;
-            }
+            reader.SetOptions(run.options);
+            read = reader.ReadInfo(path, &movie);
             report = reader.Report();
         } else if (HasExtension(path, ".flv")) {
             CFlvReader reader;
-            if (reader.Open(path, true)) {
-                PrintInfoRow(out, path, FlvInfoTexts(reader.Version()));
-                continue;
-            }
+            read = reader.Open(path, true);
+            flvVersion = reader.Version();
             report = reader.Report();
         } else {
             report.Fail(Failure::NotSwfOrFlv);
         }
-        PrintReport(err, path, report);
-        status = kExitFailed;
+        if (!read) {
+            status = kExitFailed;
+        }
+        if (run.json) {
+            document.push_back(InfoJson(path, kind, kind == SourceKind::Swf ? &movie : nullptr,
+                                        flvVersion, read, report, kAllFormatsOption));
+        } else if (read) {
+            PrintInfoRow(out, path,
+                         kind == SourceKind::Swf ? SwfInfoTexts(movie) : FlvInfoTexts(flvVersion));
+        } else {
+            PrintReport(err, path, report);
+        }
+    }
+    if (run.json) {
+        out << document.dump(2) << '\n';
+    }
+    return status;
+}
+
+// Lists the sounds of each file, writing nothing.
+int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream& out,
+            std::ostream& err) {
+    int status = kExitOk;
+    nlohmann::json document = nlohmann::json::array();
+    for (const std::string& given : paths) {
+        const FileListing listing =
+            ListSounds(AbsolutePath(given), run.options, run.toMp3, kAllFormatsOption);
+        if (!listing.read) {
+            status = kExitFailed;
+        }
+        if (run.json) {
+            document.push_back(ListingJson(listing, kAllFormatsOption));
+            continue;
+        }
+        if (!listing.read) {
+            PrintReport(err, listing.path, listing.report);
+        }
+        for (const SoundListing& s : listing.sounds) {
+            std::string names;
+            for (const std::string& name : s.names) {
+                names += (names.empty() ? "" : ",") + name;
+            }
+            out << FileNamePart(listing.path) << '\t' << s.outputName << '\t' << s.kind << '\t'
+                << s.timeline << '\t' << s.characterId << '\t' << s.format << '\t' << s.sampleRate
+                << '\t' << s.bitsPerSample << '\t' << s.channels << '\t' << s.sampleFrames << '\t'
+                << PreciseLengthText(s.sampleFrames, s.sampleRate) << '\t'
+                << (names.empty() ? "-" : names) << '\t'
+                << (s.converted ? "converted" : "skipped: " + s.skipReason) << '\n';
+        }
+    }
+    if (run.json) {
+        out << document.dump(2) << '\n';
     }
     return status;
 }
@@ -122,9 +198,11 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
 // Converts each file as a batch does, `jobs` files at a time, each worker with readers of its
 // own; the converted items are kept in `items`, in order. What is printed and the names written
 // are exactly those of one file at a time.
-int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs,
-               const ConversionOptions& options, std::ostream& out, std::ostream& err,
-               std::vector<SourceItem>& items) {
+int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostream& out,
+               std::ostream& err, std::vector<SourceItem>& items) {
+    const bool toMp3 = run.toMp3;
+    const unsigned jobs = run.jobs;
+    const ConversionOptions& options = run.options;
     struct Slot {
         SourceItem item{SourceKind::Swf, ""};
         bool converted = false;
@@ -194,25 +272,37 @@ int RunConvert(const std::vector<std::string>& paths, bool toMp3, unsigned jobs,
     }
 
     int status = kExitOk;
+    nlohmann::json document = nlohmann::json::array();
     for (size_t k = 0; k < total; ++k) {
         Slot& slot = slots[k];
-        out << Format("[%zu/%zu] Converting %s...", k + 1, total,
-                      FileNamePart(slot.item.path).c_str());
-        out.flush();
+        if (!run.json) {
+            out << Format("[%zu/%zu] Converting %s...", k + 1, total,
+                          FileNamePart(slot.item.path).c_str());
+            out.flush();
+        }
         {
             std::unique_lock<std::mutex> lock(mutex);
             doneSignal.wait(lock, [&] { return slot.done; });
         }
-        out << ' ' << ConversionStatusText(slot.converted, slot.item) << '\n';
+        if (!slot.converted) {
+            status = kExitFailed;
+        }
+        const std::string text = ConversionStatusText(slot.converted, slot.item);
+        if (run.json) {
+            document.push_back(
+                ConversionJson(slot.item, slot.converted, slot.report, text, kAllFormatsOption));
+            continue;
+        }
+        out << ' ' << text << '\n';
         out.flush();
         PrintReport(err, slot.item.path, slot.report);
         for (const OutputItem& output : slot.item.outputs) {
             PrintOutputRow(out, output);
         }
         out.flush();
-        if (!slot.converted) {
-            status = kExitFailed;
-        }
+    }
+    if (run.json) {
+        out << document.dump(2) << '\n';
     }
     for (std::thread& t : workers) {
         t.join();
@@ -282,16 +372,28 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& given) {
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    bool info = false;
-    bool toMp3 = true;
-    bool assumeYes = false;
-    ConversionOptions options;
-    std::string mergeTarget;
-    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    Run run;
+    run.jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> paths;
     bool optionsDone = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        // An option with a value takes it as "--name=value" or as the next argument.
+        std::string value;
+        const auto takes = [&](const std::string& name) {
+            if (arg == name) {
+                if (i + 1 >= args.size()) {
+                    return false;
+                }
+                value = args[++i];
+                return true;
+            }
+            value = arg.substr(name.size() + 1);
+            return true;
+        };
+        const auto is = [&arg](const std::string& name) {
+            return arg == name || arg.rfind(name + "=", 0) == 0;
+        };
         if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
             paths.push_back(arg);
         } else if (arg == "--") {
@@ -303,57 +405,54 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             PrintVersion(out);
             return kExitOk;
         } else if (arg == "--info") {
-            info = true;
+            run.mode = Run::Mode::Info;
+        } else if (arg == "--list") {
+            run.mode = Run::Mode::List;
+        } else if (arg == "--json") {
+            run.json = true;
         } else if (arg == kAllFormatsOption) {
-            options.allFormats = true;
-        } else if (arg == "-j" || arg == "--jobs" || arg.rfind("--jobs=", 0) == 0 ||
-                   (arg.size() > 2 && arg.rfind("-j", 0) == 0)) {
-            std::string value;
-            if (arg == "-j" || arg == "--jobs") {
-                if (i + 1 >= args.size()) {
-                    return UsageError(err, "option '" + arg + "' requires an argument");
-                }
-                value = args[++i];
-            } else {
-                value = arg.rfind("--jobs=", 0) == 0 ? arg.substr(7) : arg.substr(2);
+            run.options.allFormats = true;
+        } else if (arg == "--keep-timing") {
+            run.options.keepTiming = true;
+        } else if (arg == "--yes") {
+            run.assumeYes = true;
+        } else if (is("-j") || is("--jobs") || (arg.size() > 2 && arg.rfind("-j", 0) == 0)) {
+            if (arg.rfind("-j", 0) == 0 && arg.size() > 2 && arg[2] != '=') {
+                value = arg.substr(2);
+            } else if (!takes(arg.rfind("--jobs", 0) == 0 ? "--jobs" : "-j")) {
+                return UsageError(err, "option '" + arg + "' requires an argument");
             }
             char* end = nullptr;
             const unsigned long n = std::strtoul(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || n < 1 || n > 1024) {
                 return UsageError(err, "invalid number of jobs '" + value + "'");
             }
-            jobs = static_cast<unsigned>(n);
-        } else if (arg == "--yes") {
-            assumeYes = true;
-        } else if (arg == "--merge" || arg.rfind("--merge=", 0) == 0) {
-            if (arg == "--merge") {
-                if (i + 1 >= args.size()) {
-                    return UsageError(err, "option '--merge' requires an argument");
-                }
-                mergeTarget = args[++i];
-            } else {
-                mergeTarget = arg.substr(8);
+            run.jobs = static_cast<unsigned>(n);
+        } else if (is("--merge")) {
+            if (!takes("--merge")) {
+                return UsageError(err, "option '--merge' requires an argument");
             }
-            if (mergeTarget.empty()) {
+            run.mergeTarget = value;
+            if (run.mergeTarget.empty()) {
                 return UsageError(err, "option '--merge' requires a file name");
             }
-        } else if (arg == "--to" || arg.rfind("--to=", 0) == 0) {
-            std::string format;
-            if (arg == "--to") {
-                if (i + 1 >= args.size()) {
-                    return UsageError(err, "option '--to' requires an argument");
-                }
-                format = args[++i];
-            } else {
-                format = arg.substr(5);
+        } else if (is("--to")) {
+            if (!takes("--to")) {
+                return UsageError(err, "option '--to' requires an argument");
             }
-            if (LowerAscii(format) == "mp3") {
-                toMp3 = true;
-            } else if (LowerAscii(format) == "wav") {
-                toMp3 = false;
+            if (LowerAscii(value) == "mp3" || LowerAscii(value) == "wav") {
+                run.toMp3 = LowerAscii(value) == "mp3";
             } else {
-                return UsageError(err, "invalid format '" + format + "' (use mp3 or wav)");
+                return UsageError(err, "invalid format '" + value + "' (use mp3 or wav)");
             }
+        } else if (is("--names")) {
+            if (!takes("--names")) {
+                return UsageError(err, "option '--names' requires an argument");
+            }
+            if (value != "linkage" && value != "number") {
+                return UsageError(err, "invalid naming '" + value + "' (use linkage or number)");
+            }
+            run.options.linkageNames = value == "linkage";
         } else {
             return UsageError(err, "unrecognized option '" + arg + "'");
         }
@@ -361,19 +460,23 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (paths.empty()) {
         return UsageError(err, "missing file operand");
     }
-    if (info && !mergeTarget.empty()) {
-        return UsageError(err, "--merge converts; it cannot go with --info");
+    if (run.mode != Run::Mode::Convert && !run.mergeTarget.empty()) {
+        return UsageError(err, "--merge converts; it cannot go with --info or --list");
     }
     const std::vector<std::string> files = ExpandPaths(paths);
-    if (info) {
-        return RunInfo(files, options, out, err);
+    if (run.mode == Run::Mode::Info) {
+        return RunInfo(files, run, out, err);
+    }
+    if (run.mode == Run::Mode::List) {
+        return RunList(files, run, out, err);
     }
     std::vector<SourceItem> items;
-    const int status = RunConvert(files, toMp3, jobs, options, out, err, items);
-    if (mergeTarget.empty()) {
+    const int status = RunConvert(files, run, out, err, items);
+    if (run.mergeTarget.empty()) {
         return status;
     }
-    const int merged = RunMerge(items, mergeTarget, assumeYes, out, err);
+    // The document on standard output stays one document: the merge tells on standard error.
+    const int merged = RunMerge(items, run.mergeTarget, run.assumeYes, run.json ? err : out, err);
     return status != kExitOk ? status : merged;
 }
 

@@ -64,8 +64,6 @@ Failure WriteFailure(int error) {
     return error == ENOSPC || error == EDQUOT ? Failure::DiskFull : Failure::WriteFailed;
 }
 
-namespace {
-
 std::string FailureText(Failure why, uint32_t format, const std::string& optionName) {
     const std::string name = SoundFormatName(format);
     switch (why) {
@@ -108,6 +106,8 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
     }
     return {};
 }
+
+namespace {
 
 std::string Sounds(uint32_t count, const char* format) {
     return std::to_string(count) + " " + format + (count == 1 ? " sound" : " sounds");

@@ -56,6 +56,10 @@ struct ConversionReport {
 // Failure from a write's error number: the disk full (or the quota used up), or another error.
 Failure WriteFailure(int error);
 
+// The text of one failure, naming `format` where the failure names a sound format and the
+// every-format option as `optionName`.
+std::string FailureText(Failure why, uint32_t format, const std::string& optionName);
+
 // What the report tells, one line each, for a user who turns the every-format option on by
 // `optionName` ("--all-formats"). Empty when there is nothing to tell.
 std::vector<std::string> DescribeReport(const ConversionReport& report,

@@ -8,6 +8,7 @@
 #include "audio/CAdpcmDecoder.h"
 #include "audio/CCodecSound.h"
 #include "audio/CMp3Decoder.h"
+#include "audio/Mp3Frame.h"
 #include "audio/TranscodeMp3ToWav.h"
 #include "audio/TranscodeWavToMp3.h"
 #include "audio/WavFile.h"
@@ -409,6 +410,123 @@ bool CFlvReader::Convert(const std::string& path, bool toMp3, FlvAudioResult* re
         result->sampleCount = m_sampleCount;
         result->path = m_outputPath;
         result->isMp3 = m_outputIsMp3;
+    }
+    return true;
+}
+
+bool CFlvReader::Inspect(const std::string& path, FlvTrackInfo& info) {
+    info = FlvTrackInfo{};
+    Reset();
+    if (!m_map.Open(path)) {
+        m_report.Fail(Failure::Unreadable);
+        return false;
+    }
+    if (m_map.Size() < kHeaderSize || !ParseHeader(m_map.Data())) {
+        m_report.Fail(Failure::NotFlv);
+        m_map.Close();
+        return false;
+    }
+    const uint8_t* data = m_map.Data();
+    const size_t size = m_map.Size();
+    uint64_t mp3Skip = 0;  // bytes of a frame that began in an earlier tag
+    for (size_t pos = m_firstTagOffset; size - std::min(pos, size) >= kTagHeaderSize;) {
+        const size_t bodyStart = pos + kTagHeaderSize;
+        const size_t bodyEnd = bodyStart + LoadBe24(data + pos + 1);
+        if (bodyEnd > size) {
+            break;  // a truncated last tag is dropped whole, as the conversion drops it
+        }
+        const uint8_t type = data[pos];
+        pos = bodyEnd + 4;
+        if (type != kTagAudio || bodyEnd == bodyStart) {
+            continue;
+        }
+        const uint8_t flags = data[bodyStart];
+        const uint32_t format = flags >> 4;
+        if (!info.hasAudio) {
+            info.hasAudio = true;
+            info.format = format;
+            info.sampleRate = SoundRate((flags >> 2) & 3);
+            info.bitsPerSample = (flags & 2) ? 16 : 8;
+            info.channels = (flags & 1) ? 2 : 1;
+            if (CCodecDecoder::Decodes(format) || format == kFormatMp38k) {
+                // The rates and channels a video's tracks of these formats have.
+                const bool sixteen = format == kFormatNellymoser16k || format == kFormatSpeex;
+                info.sampleRate = sixteen                       ? 16000
+                                  : format == kFormatNellymoser ? info.sampleRate
+                                                                : 8000;
+                info.channels = 1;
+                info.bitsPerSample = 16;
+            }
+        }
+        if (format != info.format) {
+            continue;
+        }
+        const uint8_t* body = data + bodyStart + 1;
+        const size_t length = bodyEnd - bodyStart - 1;
+        const uint32_t frameBytes = info.channels * (info.bitsPerSample / 8);
+        switch (format) {
+            case kFormatPcmNative:
+            case kFormatPcmLittleEndian:
+                info.sampleFrames += length / frameBytes;
+                break;
+            case kFormatAdpcm:
+                info.sampleFrames += CAdpcmDecoder::RangeFrameCount(
+                    body, length, info.channels == 2, info.bitsPerSample == 16);
+                break;
+            case kFormatMp3:
+            case kFormatMp38k: {
+                // Frames as their headers give them, across the tags they are cut into.
+                size_t at = static_cast<size_t>(std::min<uint64_t>(mp3Skip, length));
+                mp3Skip -= at;
+                Mp3FrameHeader header;
+                while (at < length && ParseMp3FrameHeader(body + at, length - at, header)) {
+                    info.sampleFrames += header.samplesPerFrame;
+                    info.sampleRate = header.sampleRate;
+                    info.channels = header.channels;
+                    mp3Skip = at + header.frameBytes > length ? at + header.frameBytes - length : 0;
+                    at += header.frameBytes;
+                }
+                break;
+            }
+            case kFormatNellymoser16k:
+            case kFormatNellymoser8k:
+            case kFormatNellymoser:
+                info.sampleFrames += length / 64 * 256;
+                break;
+            case kFormatAlaw:
+            case kFormatMulaw:
+                info.sampleFrames += length;
+                break;
+            case kFormatAac:
+                if (length > 0 && body[0] == 1) {
+                    info.sampleFrames += 1024;  // a raw frame of AAC-LC
+                } else if (length > 2 && body[0] == 0) {
+                    // The AudioSpecificConfig: object type (5 bits), rate index (4), channels
+                    // (4); an escaped object type or an explicit rate is left as it is.
+                    static constexpr uint32_t kAacRates[13] = {96000, 88200, 64000, 48000, 44100,
+                                                               32000, 24000, 22050, 16000, 12000,
+                                                               11025, 8000,  7350};
+                    const uint32_t objectType = body[1] >> 3;
+                    const uint32_t rateIndex = ((body[1] & 7) << 1) | (body[2] >> 7);
+                    const uint32_t channels = (body[2] >> 3) & 15;
+                    if (objectType != 31 && rateIndex < 13) {
+                        info.sampleRate = kAacRates[rateIndex];
+                        info.channels = channels == 1 ? 1 : 2;
+                    }
+                }
+                break;
+            case kFormatSpeex:
+                info.sampleFrames += 320;  // a wideband frame a packet, as Flash writes them
+                break;
+            default:
+                break;
+        }
+    }
+    const bool cut = m_map.Truncated();
+    m_map.Close();
+    if (cut) {
+        m_report.Fail(Failure::SourceChanged);
+        return false;
     }
     return true;
 }

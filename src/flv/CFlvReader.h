@@ -27,6 +27,16 @@ struct FlvAudioResult {
     bool isMp3 = false;
 };
 
+// What a video's audio track holds, as its tags tell without decoding it.
+struct FlvTrackInfo {
+    bool hasAudio = false;
+    uint32_t format = 0;  // of the first audio tag, which decides the track's
+    uint32_t sampleRate = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t channels = 0;
+    uint64_t sampleFrames = 0;
+};
+
 // Reads FLV videos far enough to find their audio, and converts their audio track to one MP3 or
 // WAV file. In conversion mode the file is mapped read-only, so a large video costs no heap.
 class CFlvReader {
@@ -48,6 +58,9 @@ class CFlvReader {
     bool OpenMemory(const uint8_t* data, size_t size, const std::string& outputBase = {});
     // Walks the tags, hands every audio tag to the audio handler and finishes the output file.
     bool WalkTags();
+    // Walks a video's audio tags and tells what its track holds, writing nothing. False when the
+    // file is no FLV video or cannot be read (Report() says which).
+    bool Inspect(const std::string& path, FlvTrackInfo& info);
     // Converts the audio track of one video; on failure no output file of it is left.
     bool Convert(const std::string& path, bool toMp3, FlvAudioResult* result);
 

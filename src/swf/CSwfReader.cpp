@@ -213,6 +213,7 @@ void CSwfReader::Reset() {
     m_width = m_height = m_frameRate = m_frameCount = 0;
     m_frameRate88 = 0;
     m_version = 0;
+    m_signature = 0;
     DropData();
     m_firstTagOffset = 0;
     m_bits.Attach(nullptr, 0);
@@ -310,6 +311,7 @@ bool CSwfReader::Load(const uint8_t* file, size_t fileSize, bool headerOnly) {
         return false;
     }
     m_version = preamble[3];
+    m_signature = static_cast<char>(preamble[0]);
     const uint32_t fileLength = LoadLe32(preamble + 4);
     if (fileLength < kMinFileLength) {
         m_report.Fail(Failure::NotSwf);

@@ -116,6 +116,8 @@ class CSwfReader {
     uint16_t FrameRate88() const { return m_frameRate88; }
     int32_t FrameCount() const { return m_frameCount; }
     uint16_t Version() const { return m_version; }
+    // 'F' (plain), 'C' (zlib) or 'Z' (LZMA): the first byte of the signature.
+    char Signature() const { return m_signature; }
     uint32_t DataSize() const { return m_size; }
     size_t FirstTagOffset() const { return m_firstTagOffset; }
     const std::string& OutputBase() const { return m_outputBase; }
@@ -179,6 +181,7 @@ class CSwfReader {
     uint16_t m_frameRate88 = 0;  // the 8.8 fixed-point rate the timing counts with
     int32_t m_frameCount = 0;
     uint16_t m_version = 0;
+    char m_signature = 0;
 
     // The movie, preamble first; a compressed movie's body inflated.
     const uint8_t* m_bytes = nullptr;  // the movie: in m_file, m_scratch or m_data

@@ -1,0 +1,108 @@
+#include "cli/CliJson.h"
+
+#include "engine/PathUtil.h"
+
+namespace kelvora {
+
+namespace {
+
+using Json = nlohmann::json;
+
+Json FileJson(const std::string& path, SourceKind kind, bool known) {
+    Json file;
+    file["path"] = path;
+    file["file"] = FileNamePart(path);
+    file["kind"] = !known ? Json() : Json(kind == SourceKind::Swf ? "swf" : "flv");
+    return file;
+}
+
+bool Known(const std::string& path) {
+    return HasExtension(path, ".swf") || HasExtension(path, ".flv");
+}
+
+void AddReasons(Json& file, const ConversionReport& report, const std::string& optionName) {
+    file["reasons"] = DescribeReport(report, optionName);
+}
+
+void AddMovie(Json& file, const SwfMovieInfo& movie) {
+    file["version"] = movie.version;
+    file["width"] = movie.width;
+    file["height"] = movie.height;
+    file["frameRate"] = movie.frameRate;
+    file["frameCount"] = movie.frameCount;
+}
+
+}  // namespace
+
+Json ListingJson(const FileListing& listing, const std::string& optionName) {
+    Json file = FileJson(listing.path, listing.kind, Known(listing.path));
+    file["status"] = listing.read ? "read" : "failed";
+    if (listing.read) {
+        if (listing.kind == SourceKind::Swf) {
+            AddMovie(file, listing.movie);
+            file["compression"] = listing.compression;
+        } else {
+            file["version"] = listing.flvVersion;
+        }
+    }
+    Json sounds = Json::array();
+    for (const SoundListing& s : listing.sounds) {
+        Json sound;
+        sound["outputName"] = s.outputName;
+        sound["kind"] = s.kind;
+        sound["timeline"] = s.timeline;
+        sound["characterId"] = s.characterId == "-" ? Json() : Json(std::stoi(s.characterId));
+        sound["format"] = s.format;
+        sound["sampleRate"] = s.sampleRate;
+        sound["bitsPerSample"] = s.bitsPerSample;
+        sound["channels"] = s.channels;
+        sound["sampleFrames"] = s.sampleFrames;
+        sound["length"] = PreciseLengthText(s.sampleFrames, s.sampleRate);
+        sound["names"] = s.names;
+        sound["converted"] = s.converted;
+        sound["skipReason"] = s.converted ? Json() : Json(s.skipReason);
+        sounds.push_back(std::move(sound));
+    }
+    file["sounds"] = std::move(sounds);
+    AddReasons(file, listing.report, optionName);
+    return file;
+}
+
+Json InfoJson(const std::string& path, SourceKind kind, const SwfMovieInfo* movie,
+              uint8_t flvVersion, bool read, const ConversionReport& report,
+              const std::string& optionName) {
+    Json file = FileJson(path, kind, Known(path));
+    file["status"] = read ? "read" : "failed";
+    if (read && movie) {
+        AddMovie(file, *movie);
+    } else if (read) {
+        file["version"] = flvVersion;
+    }
+    AddReasons(file, report, optionName);
+    return file;
+}
+
+Json ConversionJson(const SourceItem& item, bool converted, const ConversionReport& report,
+                    const std::string& status, const std::string& optionName) {
+    Json file = FileJson(item.path, item.kind, Known(item.path));
+    file["status"] = status;
+    file["converted"] = converted;
+    Json outputs = Json::array();
+    for (const OutputItem& o : item.outputs) {
+        Json output;
+        output["path"] = o.path;
+        output["file"] = FileNamePart(o.path);
+        output["format"] = o.isMp3 ? "MP3" : "WAV";
+        output["sampleRate"] = o.sampleRate;
+        output["bitsPerSample"] = o.bitsPerSample;
+        output["channels"] = o.channels;
+        output["sampleFrames"] = o.sampleCount;
+        output["length"] = PreciseLengthText(o.sampleCount, o.sampleRate);
+        outputs.push_back(std::move(output));
+    }
+    file["outputs"] = std::move(outputs);
+    AddReasons(file, report, optionName);
+    return file;
+}
+
+}  // namespace kelvora

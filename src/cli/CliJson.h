@@ -1,0 +1,26 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "convert/SoundInventory.h"
+#include "engine/ConversionReport.h"
+#include "engine/Records.h"
+
+namespace kelvora {
+
+// The objects of kelvora-cli's --json document, one per file; the README lists their fields.
+// `optionName` names the every-format option in reasons.
+
+// What --list tells of a file.
+nlohmann::json ListingJson(const FileListing& listing, const std::string& optionName);
+// What --info tells of a file: its header, or why it could not be read. `movie` null: a video.
+nlohmann::json InfoJson(const std::string& path, SourceKind kind, const SwfMovieInfo* movie,
+                        uint8_t flvVersion, bool read, const ConversionReport& report,
+                        const std::string& optionName);
+// What a conversion of a file did.
+nlohmann::json ConversionJson(const SourceItem& item, bool converted,
+                              const ConversionReport& report, const std::string& status,
+                              const std::string& optionName);
+
+}  // namespace kelvora
