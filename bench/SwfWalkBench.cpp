@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/SoundInventory.h"
 #include "support/Bytes.h"
 #include "support/SwfBuilder.h"
 #include "swf/CSwfReader.h"
@@ -66,6 +67,22 @@ void WalkSoundMovie(benchmark::State& state) {
 }
 
 BENCHMARK(WalkSoundMovie)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+
+// Listing the same movie's sounds: the walk alone, nothing written. Reported in MB a second.
+void ListSoundMovie(benchmark::State& state) {
+    const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
+    test::SwfMovie movie;
+    movie.tags = test::PcmStream(test::Bytes(bytes, 0x11));
+    test::TempDir dir;
+    const std::string path = dir.File("movie.swf");
+    test::WriteFileBytes(path, test::BuildSwf(movie));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ListSounds(path, {}, true, "--all-formats").sounds.size());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
+}
+
+BENCHMARK(ListSoundMovie)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
 // What the source list does for each file added: the header of a movie, plain and compressed.
 void ReadHeaders(benchmark::State& state) {

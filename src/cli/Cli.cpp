@@ -175,10 +175,10 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
             for (const std::string& name : s.names) {
                 names += (names.empty() ? "" : ",") + name;
             }
-            out << FileNamePart(listing.path) << '\t' << s.outputName << '\t' << s.kind << '\t'
-                << s.timeline << '\t' << s.characterId << '\t' << s.format << '\t' << s.sampleRate
-                << '\t' << s.bitsPerSample << '\t' << s.channels << '\t' << s.sampleFrames << '\t'
-                << PreciseLengthText(s.sampleFrames, s.sampleRate) << '\t'
+            out << FileNamePart(listing.path) << '\t' << (s.outputName.empty() ? "-" : s.outputName)
+                << '\t' << s.kind << '\t' << s.timeline << '\t' << s.characterId << '\t' << s.format
+                << '\t' << s.sampleRate << '\t' << s.bitsPerSample << '\t' << s.channels << '\t'
+                << s.sampleFrames << '\t' << PreciseLengthText(s.sampleFrames, s.sampleRate) << '\t'
                 << (names.empty() ? "-" : names) << '\t'
                 << (s.converted ? "converted" : "skipped: " + s.skipReason) << '\n';
         }

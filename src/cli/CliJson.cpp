@@ -48,7 +48,7 @@ Json ListingJson(const FileListing& listing, const std::string& optionName) {
     Json sounds = Json::array();
     for (const SoundListing& s : listing.sounds) {
         Json sound;
-        sound["outputName"] = s.outputName;
+        sound["outputName"] = s.outputName.empty() ? Json() : Json(s.outputName);
         sound["kind"] = s.kind;
         sound["timeline"] = s.timeline;
         sound["characterId"] = s.characterId == "-" ? Json() : Json(std::stoi(s.characterId));

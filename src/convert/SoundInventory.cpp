@@ -47,10 +47,12 @@ void ListMovie(const std::string& path, const ConversionOptions& options, bool t
         if (!s.IsStream() || s.sprite >= 0) {
             line.names = reader.Names().AllNamesOf(owner);
         }
-        line.converted = skip == Failure::None && line.sampleFrames > 0;
+        // A stream that gives no samples leaves no file; an event sound always does.
+        const bool empty = s.IsStream() && line.sampleFrames == 0;
+        line.converted = skip == Failure::None && !empty;
         if (skip != Failure::None) {
             line.skipReason = FailureText(skip, s.format, optionName);
-        } else if (line.sampleFrames == 0) {
+        } else if (empty) {
             line.skipReason = "it holds no samples";
         }
         listing.sounds.push_back(std::move(line));

@@ -495,7 +495,7 @@ std::vector<std::string> CSwfReader::PlannedNames(bool toMp3) {
             continue;
         }
         const std::string path = NameFor(s, s.format == kFormatMp3 ? ".mp3" : ".wav", false, taken);
-        if (PlannedSampleCount(s) > 0) {
+        if (!s.IsStream() || PlannedSampleCount(s) > 0) {  // an empty stream leaves no file
             planned.insert(path);
             paths[i] = path;
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -227,6 +228,55 @@ TEST(CliConvert, ReasonsGoToStandardErrorAndEveryFormatConvertsWithTheOption) {
     EXPECT_NE(out.find("game_002.wav\tWAV\t00:01\t16\t8.0 kHz\tMono"), std::string::npos);
     EXPECT_NE(out.find("new_002.wav\tWAV\t00:01\t16\t8.0 kHz\tMono"), std::string::npos);
     EXPECT_EQ(RunCliArgs({"--info", "--all-formats", dir.File("new.swf")}, out, err), kExitOk);
+}
+
+TEST(CliConvert, ListAndJsonTellWhatAConversionWouldDoAndDid) {
+    TempDir dir;
+    SwfMovie movie;
+    movie.tags = Concat({DefineSound(7, 3, 2, true, false, 2205, Pcm16(Tone(2205, 1, 22050))),
+                         DefineSound(8, 6, 2, true, false, 256, Bytes(64, 0)),
+                         LinkageTag(56, {{7, "Hello"}}), SwfEndTag()});
+    ASSERT_TRUE(WriteFileBytes(dir.File("game.swf"), BuildSwf(movie)));
+    ASSERT_TRUE(WriteFileBytes(
+        dir.File("talk.flv"),
+        FlvBuilder().Audio(FlvAudioFlags(2, 2, true, false), Mp3Of(1152, 1, 22050)).Build()));
+    std::string out, err;
+    ASSERT_EQ(RunCliArgs({"--list", "--names", "linkage", "--to", "wav", dir.File("game.swf"),
+                          dir.File("talk.flv")},
+                         out, err),
+              kExitOk);
+    EXPECT_EQ(out,
+              "game.swf\tgame_Hello\tevent\tmain\t7\tPCM\t22050\t16\t1\t2205\t0:00.100\t"
+              "Hello\tconverted\n"
+              "game.swf\t-\tevent\tmain\t8\tNellymoser\t22050\t16\t1\t256\t0:00.011\t-\t"
+              "skipped: Nellymoser sound is converted with --all-formats\n"
+              "talk.flv\ttalk\ttrack\t-\t-\tMP3\t22050\t16\t1\t2304\t0:00.104\t-\tconverted\n");
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.swf", "talk.flv"}));
+
+    // The JSON document holds the same, and parses.
+    ASSERT_EQ(RunCliArgs({"--list", "--json", "--names=linkage", dir.File("game.swf")}, out, err),
+              kExitOk);
+    const auto listing = nlohmann::json::parse(out);
+    ASSERT_EQ(listing.size(), 1u);
+    EXPECT_EQ(listing[0]["compression"], "none");
+    EXPECT_EQ(listing[0]["sounds"][0]["outputName"], "game_Hello");
+    EXPECT_EQ(listing[0]["sounds"][0]["names"], nlohmann::json::array({"Hello"}));
+    EXPECT_EQ(listing[0]["sounds"][1]["converted"], false);
+
+    ASSERT_EQ(
+        RunCliArgs({"--json", "--to", "wav", dir.File("game.swf"), dir.File("none.swf")}, out, err),
+        kExitFailed);
+    EXPECT_EQ(err, "");
+    const auto converted = nlohmann::json::parse(out);
+    ASSERT_EQ(converted.size(), 2u);
+    EXPECT_EQ(converted[0]["status"], "1 Sound(s)");
+    EXPECT_EQ(converted[0]["outputs"][0]["path"], dir.File("game.wav"));
+    EXPECT_EQ(converted[0]["outputs"][0]["sampleFrames"], 2205);
+    EXPECT_EQ(converted[0]["reasons"][0], "1 Nellymoser sound skipped (--all-formats converts it)");
+    EXPECT_EQ(converted[1]["status"], "Failure");
+    EXPECT_EQ(converted[1]["reasons"][0], "the file is gone or cannot be read");
+    ASSERT_EQ(RunCliArgs({"--info", "--json", dir.File("talk.flv")}, out, err), kExitOk);
+    EXPECT_EQ(nlohmann::json::parse(out)[0]["version"], 1);
 }
 
 TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {

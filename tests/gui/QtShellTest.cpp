@@ -66,6 +66,13 @@ TEST(QtShellTest, TheOptionsWindowHasAControlPerChoice) {
     box->click();
     EXPECT_EQ(dialog.Fields().at(0).value, 0);
     EXPECT_FALSE(OptionsOf(dialog.Fields()).allFormats);
+    // One box per choice, each standing for its own option.
+    auto* timing = qobject_cast<QCheckBox*>(dialog.Control(2));
+    ASSERT_NE(timing, nullptr);
+    EXPECT_EQ(timing->text().toStdString(), "Keep the timing of sound streams");
+    timing->click();
+    EXPECT_TRUE(OptionsOf(dialog.Fields()).keepTiming);
+    EXPECT_FALSE(OptionsOf(dialog.Fields()).linkageNames);
 }
 
 TEST(QtShellTest, FiltersTakeTheToolkitsForm) {

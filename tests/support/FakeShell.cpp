@@ -102,7 +102,8 @@ void FakeShell::WriteFolderSetting(const std::string& folder) {
 }
 
 void FakeShell::ReadOptionSetting(OptionField& field) {
-    if (const auto it = optionSettings.find(field.key); settingsWork && it != optionSettings.end()) {
+    if (const auto it = optionSettings.find(field.key);
+        settingsWork && it != optionSettings.end()) {
         field.value = it->second;
     }
 }

@@ -110,6 +110,19 @@ Bytes Deflate(const Bytes& data) {
     return out;
 }
 
+Bytes LinkageTag(uint16_t code, const std::vector<std::pair<uint16_t, std::string>>& names) {
+    ByteWriter body;
+    body.U16(static_cast<uint16_t>(names.size()));
+    for (const auto& [id, name] : names) {
+        body.U16(id).Append(Bytes(name.begin(), name.end())).U8(0);
+    }
+    return SwfTag(code, body.bytes());
+}
+
+Bytes ShowFrame() {
+    return SwfTag(1, {});
+}
+
 Bytes LzmaBody(const Bytes& data) {
     lzma_options_lzma options;
     lzma_lzma_preset(&options, 1);

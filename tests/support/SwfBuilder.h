@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/Bytes.h"
 
@@ -28,6 +30,10 @@ Bytes SoundStreamBlock(const Bytes& data);
 // A SoundStreamHead and SoundStreamBlocks of 16-bit stereo 44.1 kHz PCM, 1/12 s a block (what
 // is left of `pcm` after the last whole block is not used).
 Bytes PcmStream(const Bytes& pcm);
+// ExportAssets (56) or SymbolClass (76): a character id and a name for each.
+Bytes LinkageTag(uint16_t code, const std::vector<std::pair<uint16_t, std::string>>& names);
+// ShowFrame (1): the end of a frame.
+Bytes ShowFrame();
 // SoundStreamBlock (19) of an MP3 stream: sample count, seek samples, frames.
 Bytes Mp3StreamBlock(uint16_t sampleCount, int16_t seek, const Bytes& frames);
 
