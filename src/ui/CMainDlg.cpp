@@ -3,7 +3,10 @@
 #include "ui/CMainDlg.h"
 
 #include <iterator>
+#include <mutex>
+#include <thread>
 
+#include "convert/BatchPlan.h"
 #include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
 #include "flv/CFlvReader.h"
@@ -64,7 +67,7 @@ constexpr PopupItem kHelpPopup[] = {
 
 void CMainDlg::Start() {
     m_lastFolder = m_shell.ReadFolderSetting();
-    std::vector<OptionField> fields = OptionFields(ConversionOptions{});
+    std::vector<OptionField> fields = OptionFields(DefaultProgramOptions());
     for (OptionField& field : fields) {
         m_shell.ReadOptionSetting(field);
     }
@@ -85,7 +88,7 @@ void CMainDlg::EditOptions() {
             m_shell.WriteOptionSetting(fields[i]);
         }
     }
-    m_options = OptionsOf(fields);
+    m_options = OptionsOf(fields, m_options);
 }
 
 SourceItem* CMainDlg::AppendSource(std::unique_ptr<SourceItem> item, const SourceInfoTexts& info) {
@@ -314,10 +317,6 @@ void CMainDlg::ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3) {
     m_shell.PumpMessages();
     WaitCursor wait(m_shell);
 
-    CSwfReader swf;
-    CFlvReader flv;
-    swf.SetOptions(m_options);
-    flv.SetOptions(m_options);
     SourceItem* const selected = m_sourceList.SourceAt(m_sourceList.FirstSelected());
     m_shell.EnableMainWindow(false);
 
@@ -329,37 +328,184 @@ void CMainDlg::ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3) {
     progress->Show();
     m_shell.PumpMessages();
 
-    for (int32_t b = 1; b <= total; ++b) {
-        SourceItem* item = items[static_cast<size_t>(b - 1)];
-        if (item) {
-            progress->SetText(
-                Format("[%d/%d] Converting %s...", b, total, FileNamePart(item->path).c_str()));
-            progress->Step();
-            bool converted = false;
-            ConversionReport report;
-            m_shell.RunWork(
-                [&] { converted = ConvertSourceItem(*item, toMp3, swf, flv, &report); });
-            WriteStatus(*item, ConversionStatusText(converted, *item), report);
-            if (item == selected) {
-                m_current = item;
-                ShowOutputsOf(item);
-            }
-        }
-        // The file in hand always finishes; Cancel is read between files.
-        m_shell.PumpMessages();
-        if (progress->Cancelled()) {
-            break;
-        }
+    if (m_options.jobs > 1 && items.size() > 1) {
+        ConvertAtOnce(items, toMp3, *progress, selected);
+    } else {
+        ConvertInTurn(items, toMp3, *progress, selected);
     }
 
     progress->RequestClose();
     progress.reset();
     m_shell.EnableMainWindow(true);
 
+    if (!m_options.showOutputs) {
+        return;
+    }
     for (const SourceItem* item : items) {
         if (item && !item->outputs.empty()) {
             m_shell.ShowInFileManager(item->outputs.front().path);
             break;
+        }
+    }
+}
+
+void CMainDlg::ShowConverted(SourceItem& item, bool converted, const ConversionReport& report,
+                             const SourceItem* selected) {
+    WriteStatus(item, ConversionStatusText(converted, item), report);
+    if (&item == selected) {
+        m_current = &item;
+        ShowOutputsOf(&item);
+    }
+}
+
+void CMainDlg::ConvertInTurn(const std::vector<SourceItem*>& items, bool toMp3,
+                             IProgressWindow& progress, const SourceItem* selected) {
+    CSwfReader swf;
+    CFlvReader flv;
+    swf.SetOptions(m_options.conversion);
+    flv.SetOptions(m_options.conversion);
+    const int32_t total = static_cast<int32_t>(items.size());
+    for (int32_t b = 1; b <= total; ++b) {
+        SourceItem* item = items[static_cast<size_t>(b - 1)];
+        if (item) {
+            progress.SetText(
+                Format("[%d/%d] Converting %s...", b, total, FileNamePart(item->path).c_str()));
+            progress.Step();
+            bool converted = false;
+            ConversionReport report;
+            m_shell.RunWork(
+                [&] { converted = ConvertSourceItem(*item, toMp3, swf, flv, &report); });
+            ShowConverted(*item, converted, report, selected);
+        }
+        // The file in hand always finishes; Cancel is read between files.
+        m_shell.PumpMessages();
+        if (progress.Cancelled()) {
+            break;
+        }
+    }
+}
+
+// Several files at once, each worker with readers of its own, sources that can claim the same
+// names in the hands of one worker in list order: the names are those of a batch in turn. What
+// the window shows is that batch too, only sooner: statuses in list order, the bar counting
+// finished files, the text naming the first unfinished one.
+void CMainDlg::ConvertAtOnce(const std::vector<SourceItem*>& items, bool toMp3,
+                             IProgressWindow& progress, const SourceItem* selected) {
+    struct Slot {
+        bool done = false;
+        bool converted = false;
+        ConversionReport report;
+    };
+    const size_t total = items.size();
+    std::vector<Slot> slots(total);
+    std::vector<const SourceItem*> listed;
+    std::vector<size_t> slotOf;  // of each listed item
+    for (size_t k = 0; k < total; ++k) {
+        if (items[k]) {
+            listed.push_back(items[k]);
+            slotOf.push_back(k);
+        } else {
+            slots[k].done = true;
+        }
+    }
+    const std::vector<std::vector<size_t>> groups = PlanConversionGroups(listed);
+
+    std::mutex mutex;
+    size_t nextGroup = 0;
+    bool stop = progress.Cancelled();  // Cancel: no new file starts
+    size_t finished = 0;               // files converted
+    size_t workersDone = 0;
+    bool news = false;  // a file finished since the window last looked
+    const size_t count = std::min<size_t>(static_cast<size_t>(m_options.jobs), groups.size());
+    const ConversionOptions options = m_options.conversion;
+    auto work = [&] {
+        CSwfReader swf;
+        CFlvReader flv;
+        swf.SetOptions(options);
+        flv.SetOptions(options);
+        for (;;) {
+            size_t g;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (stop || nextGroup >= groups.size()) {
+                    break;
+                }
+                g = nextGroup++;
+            }
+            for (const size_t i : groups[g]) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    if (stop) {
+                        break;
+                    }
+                }
+                Slot& slot = slots[slotOf[i]];
+                ConversionReport report;
+                const bool converted =
+                    ConvertSourceItem(*items[slotOf[i]], toMp3, swf, flv, &report);
+                std::lock_guard<std::mutex> lock(mutex);
+                slot.converted = converted;
+                slot.report = std::move(report);
+                slot.done = true;
+                ++finished;
+                news = true;
+            }
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        ++workersDone;
+        news = true;
+    };
+    std::vector<std::thread> workers;
+    for (size_t i = 0; i < count; ++i) {
+        workers.emplace_back(work);
+    }
+
+    size_t shown = 0;  // statuses written, in list order
+    for (;;) {
+        bool allDone = false;
+        size_t finishedNow = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            news = false;
+            allDone = workersDone == count;
+            finishedNow = finished;
+        }
+        // A file's status shows once it and every file before it are done.
+        for (; shown < total; ++shown) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (!slots[shown].done) {
+                    break;
+                }
+            }
+            if (items[shown]) {
+                ShowConverted(*items[shown], slots[shown].converted, slots[shown].report, selected);
+            }
+        }
+        progress.SetPosition(static_cast<int32_t>(finishedNow));
+        if (shown < total && items[shown]) {
+            progress.SetText(Format("[%zu/%zu] Converting %s...", shown + 1, total,
+                                    FileNamePart(items[shown]->path).c_str()));
+        }
+        if (allDone) {
+            break;
+        }
+        if (progress.Cancelled()) {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        m_shell.WaitUntil([&] {
+            std::lock_guard<std::mutex> lock(mutex);
+            return news;
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    // After a Cancel, files that finished beyond one that never started still tell theirs.
+    for (size_t k = shown; k < total; ++k) {
+        if (items[k] && slots[k].done) {
+            ShowConverted(*items[k], slots[k].converted, slots[k].report, selected);
         }
     }
 }

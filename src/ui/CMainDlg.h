@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
+
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
 #include "engine/Records.h"
 #include "engine/SourceIndex.h"
 #include "ui/ColumnTexts.h"
 #include "ui/CommandIds.h"
+#include "ui/ProgramOptions.h"
 #include "ui/Shell.h"
 #include "ui/SortListCtrl.h"
 
@@ -103,7 +106,9 @@ class CMainDlg {
 
     // The Options window; the choices are stored and hold from the next file on.
     void EditOptions();
-    const ConversionOptions& Options() const { return m_options; }
+    const ProgramOptions& Options() const { return m_options; }
+    // Files a batch converts at once from now on (1: one after another).
+    void SetJobs(int32_t jobs) { m_options.jobs = std::clamp(jobs, 1, kMaxJobs); }
 
     // Help, links and the first run.
     void ShowHelp();
@@ -119,6 +124,14 @@ class CMainDlg {
     void RunMergeDialog();
     // Writes a converted item's Status cell in the row that shows it.
     void WriteStatus(SourceItem& item, const std::string& text, const ConversionReport& report);
+    // A batch's two ways: one file after another, or several at once.
+    void ConvertInTurn(const std::vector<SourceItem*>& items, bool toMp3, IProgressWindow& progress,
+                       const SourceItem* selected);
+    void ConvertAtOnce(const std::vector<SourceItem*>& items, bool toMp3, IProgressWindow& progress,
+                       const SourceItem* selected);
+    // A converted item's Status, and its outputs when it is the one selected.
+    void ShowConverted(SourceItem& item, bool converted, const ConversionReport& report,
+                       const SourceItem* selected);
     // The path of an output row: its record's, else its "Path" cell.
     std::string OutputPathAt(int32_t row) const;
 
@@ -129,7 +142,7 @@ class CMainDlg {
     CSourceIndex m_index;  // finds an item by its file, for the duplicate check
     SourceItem* m_current = nullptr;
     std::string m_lastFolder;
-    ConversionOptions m_options;
+    ProgramOptions m_options = DefaultProgramOptions();
     int32_t m_focusedList = kSourceListId;
 };
 

@@ -40,7 +40,7 @@ bool CMainDlg::AddSourceFile(const std::string& path) {
     if (HasExtension(path, ".swf")) {
         SwfMovieInfo info;
         CSwfReader reader;
-        reader.SetOptions(m_options);
+        reader.SetOptions(m_options.conversion);
         if (!IsRegularFile(path) || !reader.ReadInfo(path, &info)) {
             return false;
         }

@@ -1,5 +1,5 @@
-#include "ui/CMergeDlg.h"
 #include "ui/CMainDlg.h"
+#include "ui/CMergeDlg.h"
 
 namespace kelvora {
 

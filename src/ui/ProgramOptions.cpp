@@ -1,5 +1,8 @@
 #include "ui/ProgramOptions.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace kelvora {
 
 namespace {
@@ -18,27 +21,55 @@ constexpr Check kChecks[] = {
     {"KeepTiming", "Keep the timing of sound streams", &ConversionOptions::keepTiming},
 };
 
+constexpr const char* kJobsKey = "Jobs";
+constexpr const char* kShowOutputsKey = "ShowOutputs";
+
 }  // namespace
 
-std::vector<OptionField> OptionFields(const ConversionOptions& options) {
+ProgramOptions DefaultProgramOptions() {
+    ProgramOptions options;
+    options.jobs =
+        std::clamp(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, kMaxJobs);
+    return options;
+}
+
+std::vector<OptionField> OptionFields(const ProgramOptions& options) {
     std::vector<OptionField> fields;
     for (const Check& check : kChecks) {
         OptionField field;
         field.key = check.key;
         field.label = check.label;
-        field.value = options.*check.choice ? 1 : 0;
+        field.value = options.conversion.*check.choice ? 1 : 0;
         fields.push_back(field);
     }
+    OptionField jobs;
+    jobs.kind = OptionField::Kind::Number;
+    jobs.key = kJobsKey;
+    jobs.label = "Files converted at once";
+    jobs.value = options.jobs;
+    jobs.minimum = 1;
+    jobs.maximum = kMaxJobs;
+    fields.push_back(jobs);
+    OptionField show;
+    show.key = kShowOutputsKey;
+    show.label = "Show the first output in the file manager after a batch";
+    show.value = options.showOutputs ? 1 : 0;
+    fields.push_back(show);
     return fields;
 }
 
-ConversionOptions OptionsOf(const std::vector<OptionField>& fields) {
-    ConversionOptions options;
+ProgramOptions OptionsOf(const std::vector<OptionField>& fields, const ProgramOptions& base) {
+    ProgramOptions options = base;
     for (const OptionField& field : fields) {
         for (const Check& check : kChecks) {
             if (field.key == check.key) {
-                options.*check.choice = field.value != 0;
+                options.conversion.*check.choice = field.value != 0;
             }
+        }
+        if (field.key == kJobsKey) {
+            options.jobs = std::clamp(field.value, 1, kMaxJobs);
+        } else if (field.key == kShowOutputsKey) {
+            options.showOutputs = field.value != 0;
         }
     }
     return options;

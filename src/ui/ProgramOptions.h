@@ -23,9 +23,24 @@ struct OptionField {
 // How the desktop program names the every-format option where it tells why a file failed.
 inline constexpr const char* kAllFormatsOptionName = "the option \"Convert every sound format\"";
 
+// Every choice of the Options window: what conversions do, and how the desktop program's batch
+// runs them.
+struct ProgramOptions {
+    ConversionOptions conversion;
+    int32_t jobs = 1;         // files converted at once; 1: one after another
+    bool showOutputs = true;  // the file manager shows the first output after a batch
+};
+
+// The most files a batch converts at once.
+inline constexpr int32_t kMaxJobs = 64;
+
+// The defaults: every option off, one file at a time per processor, the outputs shown.
+ProgramOptions DefaultProgramOptions();
+
 // The Options window's choices in the order it shows them, holding `options`.
-std::vector<OptionField> OptionFields(const ConversionOptions& options);
-// The options the fields hold.
-ConversionOptions OptionsOf(const std::vector<OptionField>& fields);
+std::vector<OptionField> OptionFields(const ProgramOptions& options);
+// The options the fields hold; a choice without a field keeps its value in `base`.
+ProgramOptions OptionsOf(const std::vector<OptionField>& fields,
+                         const ProgramOptions& base = DefaultProgramOptions());
 
 }  // namespace kelvora

@@ -78,6 +78,10 @@ class Shell {
     // Runs one piece of long work (one file's conversion). The desktop program keeps its
     // windows painted meanwhile; the fake simply calls it.
     virtual void RunWork(const std::function<void()>& work) = 0;
+    // Waits, keeping the windows painted and the progress window's Cancel answering, until
+    // `ready` (asked from this thread now and then) is true. For work running on threads of its
+    // own.
+    virtual void WaitUntil(const std::function<bool()>& ready) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
     virtual void EnableMainWindow(bool enable) = 0;

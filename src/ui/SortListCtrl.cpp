@@ -142,7 +142,7 @@ std::string SortListCtrl::ToolTip(int32_t row, int32_t column) const {
     }
     const std::vector<std::string>& tips = m_rows[static_cast<size_t>(row)].tips;
     return static_cast<size_t>(column) < tips.size() ? tips[static_cast<size_t>(column)]
-                                                      : std::string();
+                                                     : std::string();
 }
 
 RowRecord SortListCtrl::Record(int32_t row) const {

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTextBrowser>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -42,7 +46,7 @@ TEST(QtShellTest, SettingsLiveUnderOptionsWithTheirDefaults) {
     EXPECT_EQ(stored.value(QStringLiteral("Options/FirstRun")).toInt(), 0);
 
     // The Options window's choices: a check box is a bool beside them, absent means its default.
-    std::vector<OptionField> fields = OptionFields(ConversionOptions{});
+    std::vector<OptionField> fields = OptionFields(ProgramOptions{});
     shell.ReadOptionSetting(fields.at(0));
     EXPECT_EQ(fields.at(0).value, 0);
     fields.at(0).value = 1;
@@ -57,7 +61,9 @@ TEST(QtShellTest, SettingsLiveUnderOptionsWithTheirDefaults) {
 }
 
 TEST(QtShellTest, TheOptionsWindowHasAControlPerChoice) {
-    const std::vector<OptionField> fields = OptionFields(ConversionOptions{.allFormats = true});
+    ProgramOptions options;
+    options.conversion.allFormats = true;
+    const std::vector<OptionField> fields = OptionFields(options);
     OptionsDialog dialog(fields);
     auto* box = qobject_cast<QCheckBox*>(dialog.Control(0));
     ASSERT_NE(box, nullptr);
@@ -65,14 +71,35 @@ TEST(QtShellTest, TheOptionsWindowHasAControlPerChoice) {
     EXPECT_TRUE(box->isChecked());
     box->click();
     EXPECT_EQ(dialog.Fields().at(0).value, 0);
-    EXPECT_FALSE(OptionsOf(dialog.Fields()).allFormats);
+    EXPECT_FALSE(OptionsOf(dialog.Fields()).conversion.allFormats);
     // One box per choice, each standing for its own option.
     auto* timing = qobject_cast<QCheckBox*>(dialog.Control(2));
     ASSERT_NE(timing, nullptr);
     EXPECT_EQ(timing->text().toStdString(), "Keep the timing of sound streams");
     timing->click();
-    EXPECT_TRUE(OptionsOf(dialog.Fields()).keepTiming);
-    EXPECT_FALSE(OptionsOf(dialog.Fields()).linkageNames);
+    EXPECT_TRUE(OptionsOf(dialog.Fields()).conversion.keepTiming);
+    EXPECT_FALSE(OptionsOf(dialog.Fields()).conversion.linkageNames);
+}
+
+TEST(QtShellTest, AMessageTallerThanTheScreenScrollsAndKeepsItsButtonsOnIt) {
+    QtShell shell;
+    std::string text = "Failed to load the following files.\n\n";
+    for (int i = 0; i < 300; ++i) {
+        text += "/home/me/media/broken" + std::to_string(i) + ".swf\n";
+    }
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        const QRect screen = box->screen()->availableGeometry();
+        EXPECT_LE(box->frameGeometry().height(), screen.height());
+        EXPECT_NE(box->findChild<QScrollArea*>(), nullptr);
+        EXPECT_EQ(box->text().toStdString(), text);  // the text as it stands
+        checked = true;
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(shell.MessageBox(text, MessageIcon::Warning, MessageButtons::Ok), MessageAnswer::Ok);
+    EXPECT_TRUE(checked);
 }
 
 TEST(QtShellTest, FiltersTakeTheToolkitsForm) {

@@ -1,5 +1,8 @@
 #include "support/FakeShell.h"
 
+#include <chrono>
+#include <thread>
+
 namespace kelvora::test {
 
 MessageAnswer FakeShell::MessageBox(const std::string& text, MessageIcon icon,
@@ -98,6 +101,13 @@ void FakeShell::WriteFolderSetting(const std::string& folder) {
     folderWrites.push_back(folder);
     if (settingsWork) {
         folderSetting = folder;
+    }
+}
+
+void FakeShell::WaitUntil(const std::function<bool()>& ready) {
+    while (!ready()) {
+        PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

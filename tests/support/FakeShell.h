@@ -105,6 +105,8 @@ class FakeShell : public Shell {
         ++works;
         work();
     }
+    // Pumps (each pump may press Cancel, through onPump) until the work is done.
+    void WaitUntil(const std::function<bool()>& ready) override;
     void BeginWaitCursor() override {
         ++waitDepth;
         ++waitCursors;

@@ -26,8 +26,10 @@ struct World {
     TempDir dir;
     CMainDlg dlg{shell};
 
-    World() {
+    // One file after another unless a test asks for more at once.
+    explicit World(int32_t jobs = 1) {
         shell.firstRunSetting = 0;
+        shell.optionSettings["Jobs"] = jobs;
         dlg.Start();
     }
     // A movie with `sounds` short PCM event sounds, in the list.
@@ -235,6 +237,59 @@ TEST(MainDlgBatch, CancelDuringTheThirdOfFiveFinishesItAndStops) {
     EXPECT_EQ(w.shell.shownInFileManager.back(), w.dir.File("c.wav"));
 }
 
+// Several files at once look like one after another, only sooner: the same names, statuses,
+// outputs listed and file manager; Cancel starts no new file.
+TEST(MainDlgBatch, FilesConvertedAtOnceShowTheBatchInTurn) {
+    std::vector<std::string> seen[2];
+    for (const int32_t jobs : {1, 3}) {
+        World w(jobs);
+        // Pairs that claim names from one base, and files that fail.
+        for (const char* name : {"a.swf", "b.swf", "c_1.swf"}) {
+            w.AddSwf(name, 1);
+        }
+        for (const char* name : {"a.flv", "c.flv"}) {
+            ASSERT_TRUE(WriteFileBytes(
+                w.dir.File(name),
+                FlvBuilder().Audio(FlvAudioFlags(0, 1, false, false), Bytes(800, 0x90)).Build()));
+            w.Add(name, SourceKind::Flv);
+        }
+        ASSERT_TRUE(WriteFileBytes(w.dir.File("c.wav"), {1}));
+        ASSERT_TRUE(WriteFileBytes(w.dir.File("bad.swf"), {'F', 'W', 'S'}));
+        w.Add("bad.swf");
+        w.SelectSource(3);
+        w.dlg.ConvertAll(false);
+        for (int32_t row = 0; row < 6; ++row) {
+            seen[jobs > 1].push_back(w.Status(row));
+        }
+        for (const auto& item : w.dlg.Items()) {
+            for (const OutputItem& o : item->outputs) {
+                seen[jobs > 1].push_back(FileNamePart(o.path));
+            }
+        }
+        seen[jobs > 1].push_back(FileNamePart(w.shell.shownInFileManager.at(0)));
+        seen[jobs > 1].push_back(FileNamePart(w.dlg.OutputListCtrl().OutputAt(0)->path));
+        const FakeProgressState& p = *w.shell.progressWindows.at(0);
+        EXPECT_EQ(p.texts.at(0), "[1/6] Converting a.swf...");
+        EXPECT_TRUE(p.position == 6 && p.closeRequested);
+        EXPECT_EQ(w.shell.mainWindowEnabled, (std::vector<bool>{false, true}));
+        if (jobs == 1) {
+            continue;
+        }
+        // Cancelled before any file started: none starts, every file keeps its status and its
+        // earlier outputs.
+        for (int32_t row = 0; row < 6; ++row) {
+            w.dlg.SourceListCtrl().SetText(row, 2, "old");
+        }
+        w.shell.onPump = [&](int) { w.shell.progressWindows.back()->cancelled = true; };
+        w.dlg.ConvertAll(false);
+        for (int32_t row = 0; row < 6; ++row) {
+            EXPECT_EQ(w.Status(row), "old");
+        }
+        EXPECT_TRUE(PathExists(w.dir.File("a_1.wav")));
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+}
+
 TEST(MainDlgBatch, ConvertAllOnASortedListAndConvertingAgain) {
     World w;
     SourceItem* a = w.AddSwf("a.swf", 2);
@@ -399,7 +454,7 @@ TEST(MainDlgStart, FolderSettingAndTheFirstRunOnly) {
 
 TEST(MainDlgOptions, TheOptionsWindowTurnsEveryFormatOnAndTheStatusTellsWhy) {
     World w;
-    EXPECT_FALSE(w.dlg.Options().allFormats);
+    EXPECT_FALSE(w.dlg.Options().conversion.allFormats);
     const Bytes aac = ReadFileBytes(TestDataDir() + "/codecs/aac22k_mono.flv");
     ASSERT_TRUE(WriteFileBytes(w.dir.File("talk.flv"), aac));
     ASSERT_TRUE(WriteFileBytes(w.dir.File("new.swf"), ToZws(BuildSwf({}))));
@@ -416,8 +471,8 @@ TEST(MainDlgOptions, TheOptionsWindowTurnsEveryFormatOnAndTheStatusTellsWhy) {
         return false;
     };
     w.dlg.OnCommand(kCmdOptions);
-    EXPECT_FALSE(w.dlg.Options().allFormats);
-    EXPECT_TRUE(w.shell.optionSettings.empty());
+    EXPECT_FALSE(w.dlg.Options().conversion.allFormats);
+    EXPECT_EQ(w.shell.optionSettings.count("AllFormats"), 0u);
     w.shell.onEditOptions = [](std::vector<OptionField>& fields) {
         EXPECT_EQ(fields.at(0).key, "AllFormats");
         EXPECT_EQ(fields.at(0).value, 0);
@@ -426,7 +481,7 @@ TEST(MainDlgOptions, TheOptionsWindowTurnsEveryFormatOnAndTheStatusTellsWhy) {
     };
     w.dlg.OnCommand(kCmdOptions);
     EXPECT_EQ(w.shell.optionSettings["AllFormats"], 1);
-    EXPECT_TRUE(w.dlg.Options().allFormats);
+    EXPECT_TRUE(w.dlg.Options().conversion.allFormats);
     EXPECT_TRUE(w.dlg.AddSourceFile(w.dir.File("new.swf")));
     w.dlg.OnCommand(kCmdConvertAllToWav);
     EXPECT_EQ(w.dlg.SourceListCtrl().Text(0, 2), "1 Sound(s)");
@@ -436,7 +491,7 @@ TEST(MainDlgOptions, TheOptionsWindowTurnsEveryFormatOnAndTheStatusTellsWhy) {
     World next;
     next.shell.optionSettings = w.shell.optionSettings;
     next.dlg.Start();
-    EXPECT_TRUE(next.dlg.Options().allFormats);
+    EXPECT_TRUE(next.dlg.Options().conversion.allFormats);
 }
 
 }  // namespace

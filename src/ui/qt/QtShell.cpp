@@ -1,5 +1,7 @@
 #include "ui/qt/QtShell.h"
 
+#include <chrono>
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -9,8 +11,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTimer>
 #include <QUrl>
@@ -82,6 +90,38 @@ QWidget* QtShell::Owner() const {
     return m_mainWindow && m_mainWindow->isEnabled() ? m_mainWindow.data() : nullptr;
 }
 
+namespace {
+
+// A text taller than most of the screen (the report of a thousand files that failed to load)
+// scrolls inside the box, so that its buttons stay on the screen.
+void LetLongTextScroll(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+    if (!label || !grid || !screen) {
+        return;
+    }
+    const int room = screen->availableGeometry().height() * 3 / 5;
+    if (label->sizeHint().height() <= room) {
+        return;
+    }
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rows, &columns);
+    grid->removeWidget(label);
+    auto* scroll = new QScrollArea(&box);
+    scroll->setObjectName(QStringLiteral("kelvora_msgbox_scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(label);
+    scroll->setFixedHeight(room);
+    scroll->setMinimumWidth(label->sizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
+    grid->addWidget(scroll, row, column, rows, columns);
+}
+
+}  // namespace
+
 MessageAnswer QtShell::MessageBox(const std::string& text, MessageIcon icon,
                                   MessageButtons buttons) {
     const QMessageBox::Icon qicon = icon == MessageIcon::Information ? QMessageBox::Information
@@ -113,6 +153,7 @@ MessageAnswer QtShell::MessageBox(const std::string& text, MessageIcon icon,
             });
         }
     }
+    LetLongTextScroll(box);
     box.exec();
     const QAbstractButton* clicked = box.clickedButton();
     if (buttons == MessageButtons::Ok) {
@@ -214,7 +255,14 @@ std::unique_ptr<IProgressWindow> QtShell::CreateProgressWindow() {
 }
 
 void QtShell::PumpMessages() {
+    // Long actions pump after every file; dispatching (and so painting) a few dozen times a
+    // second keeps the windows live without spending a repaint on each of thousands of files.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPump < std::chrono::milliseconds(25)) {
+        return;
+    }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_lastPump = std::chrono::steady_clock::now();
 }
 
 // The work runs on a thread of its own while this one keeps the windows painted. The main
@@ -235,6 +283,16 @@ void QtShell::RunWork(const std::function<void()>& work) {
     watcher.waitForFinished();
     if (wasEnabled && m_mainWindow) {
         m_mainWindow->setEnabled(true);
+    }
+}
+
+void QtShell::WaitUntil(const std::function<bool()>& ready) {
+    // Ten milliseconds at a time: the windows stay painted and answering, and a finished file
+    // is seen soon enough.
+    while (!ready()) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <chrono>
 
 #include "ui/Shell.h"
 #include "ui/qt/HelpWindow.h"
@@ -38,6 +39,7 @@ class QtShell : public Shell {
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
     void PumpMessages() override;
     void RunWork(const std::function<void()>& work) override;
+    void WaitUntil(const std::function<bool()>& ready) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void EnableMainWindow(bool enable) override;
@@ -58,6 +60,7 @@ class QtShell : public Shell {
     void WriteOptionSetting(const OptionField& field) override;
 
   private:
+    std::chrono::steady_clock::time_point m_lastPump;  // the last dispatch PumpMessages did
     // The window a dialog belongs to: the modal window in front, else the main window while it
     // takes input.
     QWidget* Owner() const;
