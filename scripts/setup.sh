@@ -30,6 +30,9 @@ kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev liblzma-dev 
 kelvora_sanitize_packages=(clang libclang-rt-14-dev)
 # What the desktop program needs to run beyond its build: a face as narrow as its layouts expect.
 kelvora_run_packages=(fonts-liberation2)
+# Making and checking the Debian package: dpkg-shlibdeps and file for CPack, lintian, the AppStream
+# validator, and bash-completion for the test of kelvora-cli's completion.
+kelvora_package_packages=(dpkg-dev file lintian appstream bash-completion)
 
 # configure_and_build BUILD_DIR [CMAKE_ARGS...]
 configure_and_build() {
