@@ -111,6 +111,41 @@ void BM_CliInfo3000SmallFiles(benchmark::State& state) {
 }
 BENCHMARK(BM_CliInfo3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Converting the 3000 small files from the window, and with kelvora-cli, one per processor.
+void BM_QtWindowBatch3000SmallFiles(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto desktop = std::make_unique<Desktop>();
+        desktop->dlg.LoadFiles(SmallFiles());
+        state.ResumeTiming();
+        desktop->dlg.OnCommand(kCmdConvertAllToWav);
+        state.PauseTiming();
+        for (const auto& item : desktop->dlg.Items()) {
+            for (const OutputItem& output : item->outputs) {
+                RemoveFile(output.path);
+            }
+        }
+        desktop.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_QtWindowBatch3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_CliBatch3000SmallFiles(benchmark::State& state) {
+    std::vector<std::string> args = {"--to", "wav"};
+    args.insert(args.end(), SmallFiles().begin(), SmallFiles().end());
+    for (auto _ : state) {
+        std::ostringstream out, err;
+        benchmark::DoNotOptimize(RunCli(args, out, err));
+        state.PauseTiming();
+        for (const std::string& path : SmallFiles()) {
+            RemoveFile(path.substr(0, path.size() - 4) + ".wav");
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CliBatch3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 // The window's batch, with `range(0)` files at once (the setting Jobs).
 void BM_QtWindowBatch24AdpcmVideosToMp3(benchmark::State& state) {
     const std::vector<std::string>& paths = AdpcmVideos();
