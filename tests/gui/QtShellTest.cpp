@@ -141,6 +141,22 @@ TEST(QtShellTest, HelpFromAQuestionLeavesItOpen) {
     EXPECT_FALSE(shell.BringHelpToFront());
 }
 
+TEST(QtShellTest, TheHelpWindowClosesWithEscAndCtrlW) {
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::CTRL, Qt::Key_W)}) {
+        QtShell shell;
+        shell.OpenHelp(false);
+        QPointer<HelpWindow> help = shell.Help();
+        // The document keeps the keys it reads with; the others reach its window.
+        QTest::keyClick(help->Browser(), Qt::Key_PageDown);
+        QTest::keyClick(help->Browser(), Qt::Key_W);
+        EXPECT_TRUE(help->isVisible());
+        QTest::keyClick(help->Browser(), key.key(), key.keyboardModifiers());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(help.isNull());
+    }
+}
+
 TEST(QtShellTest, ProgressWindowOnlyFlagsCancelAndClosesWhenItsOwnerSays) {
     QtShell shell;
     std::unique_ptr<IProgressWindow> progress = shell.CreateProgressWindow();
