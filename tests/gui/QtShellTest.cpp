@@ -141,6 +141,12 @@ TEST(QtShellTest, HelpFromAQuestionLeavesItOpen) {
     EXPECT_FALSE(shell.BringHelpToFront());
 }
 
+TEST(QtShellTest, AMissingFileIsNotFoundBeforeAnyProgramIsStarted) {
+    TempDir dir;
+    QtShell shell;
+    EXPECT_EQ(shell.ShellOpen(dir.File("gone.mp3")), 2);  // "was not found", not "no program"
+}
+
 TEST(QtShellTest, TheHelpWindowClosesWithEscAndCtrlW) {
     for (const QKeyCombination key :
          {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::CTRL, Qt::Key_W)}) {
