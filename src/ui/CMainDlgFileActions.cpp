@@ -37,8 +37,7 @@ void CMainDlg::PlaySource() {
     if (!item) {
         return;
     }
-    WaitCursor wait(m_shell);
-    OpenDocument(m_shell, item->path);  // the web browser when the desktop cannot open it
+    OpenWithDesktop(m_shell, item->path, true);  // the web browser when no program takes it
 }
 
 void CMainDlg::BrowseSourceFolder() {
@@ -58,7 +57,7 @@ void CMainDlg::PlayOutput() {
     if (row < 0) {
         return;
     }
-    m_shell.ShellOpen(OutputPathAt(row));
+    OpenWithDesktop(m_shell, OutputPathAt(row), false);
 }
 
 void CMainDlg::BrowseOutputFolder() {

@@ -147,8 +147,7 @@ void CMergeDlg::PlayMp3() {
     if (row < 0) {
         return;
     }
-    WaitCursor wait(m_shell);
-    m_shell.ShellOpen(Mp3ListCtrl().Text(row, CMergeList::kColPath));
+    OpenWithDesktop(m_shell, Mp3ListCtrl().Text(row, CMergeList::kColPath), false);
 }
 
 void CMergeDlg::MoveUp() {
@@ -216,8 +215,7 @@ void CMergeDlg::PlaySource() {
     if (!item) {
         return;
     }
-    WaitCursor wait(m_shell);
-    OpenDocument(m_shell, item->path);  // the web browser when no program takes it
+    OpenWithDesktop(m_shell, item->path, true);  // the web browser when no program takes it
 }
 
 }  // namespace kelvora

@@ -1,5 +1,7 @@
 #include "ui/MergePrompts.h"
 
+#include "ui/ShellHelpers.h"
+
 namespace kelvora {
 
 namespace {
@@ -42,7 +44,7 @@ class ShellPrompts : public IMergePrompts {
         const MessageAnswer answer = m_shell.MessageBox(
             MergeSuccessQuestion(count, target), MessageIcon::Information, MessageButtons::YesNo);
         if (answer == MessageAnswer::Yes) {
-            m_shell.ShellOpen(target);
+            OpenWithDesktop(m_shell, target, false);
         }
     }
 

@@ -117,6 +117,41 @@ int32_t OpenDocument(Shell& shell, const std::string& target) {
     return shell.StartBrowser(target) ? 33 : result;
 }
 
+bool OpenWithDesktop(Shell& shell, const std::string& path, bool browserFallback) {
+    int32_t code = 0;
+    {
+        WaitCursor wait(shell);
+        code = browserFallback ? OpenDocument(shell, path) : shell.ShellOpen(path);
+    }
+    if (code > 32) {
+        return true;
+    }
+    shell.MessageBox(OpenFailureText(path, code), MessageIcon::Warning, MessageButtons::Ok);
+    return false;
+}
+
+std::string OpenFailureText(const std::string& path, int32_t code) {
+    std::string name = FileNamePart(path);
+    if (name.empty()) {
+        name = path;
+    }
+    const char* reason = nullptr;
+    switch (code) {
+        case 2:
+        case 3:
+            reason = "it was not found.";
+            break;
+        case 5:
+            reason = "access to it is denied.";
+            break;
+        default:
+            reason = IsFolder(path) ? "no program is set for folders."
+                                    : "no program is set for this kind of file.";
+            break;
+    }
+    return std::string(kProgramTitle) + " cannot open '" + name + "': " + reason;
+}
+
 bool ResolveShortcut(const std::string& path, std::string& target) {
     target.clear();
     std::vector<char> buf(4096);

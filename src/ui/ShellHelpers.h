@@ -11,6 +11,15 @@ namespace kelvora {
 // browser is started on it. Returns the shell's code: above 32 is success.
 int32_t OpenDocument(Shell& shell, const std::string& target);
 
+// Opens a file or folder of the lists with its program (with the web browser as well when
+// `browserFallback`, as sources are played); when nothing opened it, a message box titled
+// "Kelvora" names it and says why. True when it opened.
+bool OpenWithDesktop(Shell& shell, const std::string& path, bool browserFallback);
+
+// "Kelvora cannot open 'talk.mp3': no program is set for this kind of file." for a file or folder
+// that the desktop answered `code` (a failure code of ShellErrorText) for.
+std::string OpenFailureText(const std::string& path, int32_t code);
+
 // Reads one level of a shortcut (a symbolic link): its target, a relative target taken from the
 // link's folder. False when the path is no link or its target cannot be read.
 bool ResolveShortcut(const std::string& path, std::string& target);

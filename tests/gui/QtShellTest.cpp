@@ -168,6 +168,28 @@ TEST(QtShellTest, HelpFromAQuestionLeavesItOpen) {
     EXPECT_FALSE(shell.BringHelpToFront());
 }
 
+TEST(QtShellTest, AMissingFileIsNotFoundBeforeAnyProgramIsStarted) {
+    TempDir dir;
+    QtShell shell;
+    EXPECT_EQ(shell.ShellOpen(dir.File("gone.mp3")), 2);  // "was not found", not "no program"
+}
+
+TEST(QtShellTest, TheHelpWindowClosesWithEscAndCtrlW) {
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::CTRL, Qt::Key_W)}) {
+        QtShell shell;
+        shell.OpenHelp(false);
+        QPointer<HelpWindow> help = shell.Help();
+        // The document keeps the keys it reads with; the others reach its window.
+        QTest::keyClick(help->Browser(), Qt::Key_PageDown);
+        QTest::keyClick(help->Browser(), Qt::Key_W);
+        EXPECT_TRUE(help->isVisible());
+        QTest::keyClick(help->Browser(), key.key(), key.keyboardModifiers());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(help.isNull());
+    }
+}
+
 TEST(QtShellTest, ProgressWindowOnlyFlagsCancelAndClosesWhenItsOwnerSays) {
     QtShell shell;
     std::unique_ptr<IProgressWindow> progress = shell.CreateProgressWindow();

@@ -414,14 +414,34 @@ TEST_F(MainDlgOutputs, SaveAsReplacesATargetWholeOrNotAtAll) {
     EXPECT_EQ(w.dir.List().size(), 8u);
 }
 
-TEST_F(MainDlgOutputs, SourcePlayFallsBackToTheBrowserAndBrowseNeedsTheFile) {
+TEST_F(MainDlgOutputs, SourcePlayFallsBackToTheBrowserAndWhatNothingOpensIsNamed) {
     w.shell.shellOpenResult = 31;
-    w.dlg.OnSourceDoubleClick();
+    w.dlg.OnSourceDoubleClick();  // the browser took it: nothing to say
     w.dlg.OnOutputDoubleClick();  // no output selected: nothing
-    ASSERT_TRUE(RemoveFile(w.dir.File("a.swf")));
-    w.dlg.OnCommand(kCmdBrowseSourceFolder);
     EXPECT_EQ(w.Effect(1), "open:a.swf");
     EXPECT_EQ(w.shell.browsed, std::vector<std::string>{w.dir.File("a.swf")});
+
+    // Neither the desktop nor the browser opens the source; an output has no browser to try.
+    w.shell.browserStarts = false;
+    w.dlg.OnSourceDoubleClick();
+    Outputs().SelectOnly(0);
+    w.dlg.OnOutputDoubleClick();
+    EXPECT_EQ(w.Effect(1),
+              "warn:Kelvora cannot open 'a.swf': no program is set for this kind of file. "
+              "warn:Kelvora cannot open 'a_1.wav': no program is set for this kind of file. "
+              "open:a.swf open:a.swf open:a_1.wav");
+    EXPECT_EQ(w.shell.browsed.size(), 2u);
+    EXPECT_EQ(w.shell.waitDepth, 0);
+    EXPECT_EQ(
+        OpenFailureText(w.dir.path(), 31),
+        "Kelvora cannot open '" + FileNamePart(w.dir.path()) + "': no program is set for folders.");
+    EXPECT_EQ(OpenFailureText("/music/gone.mp3", 2),
+              "Kelvora cannot open 'gone.mp3': it was not found.");
+
+    // Showing a source in the file manager needs the file.
+    ASSERT_TRUE(RemoveFile(w.dir.File("a.swf")));
+    w.dlg.OnCommand(kCmdBrowseSourceFolder);
+    EXPECT_TRUE(w.shell.shownInFileManager.empty());
 }
 
 TEST(MainDlgStart, FolderSettingAndTheFirstRunOnly) {

@@ -1,5 +1,7 @@
 #include "ui/qt/HelpWindow.h"
 
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
@@ -27,6 +29,19 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_browser->setOpenExternalLinks(true);  // web and mail links go to the desktop's programs
     layout->addWidget(m_browser);
     m_browser->setSource(QUrl(QString::fromLatin1(kDocument)));
+}
+
+// The document takes the keys it reads with (arrows, pages, Tab between links) and passes the
+// others up to its window.
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    const QKeyCombination key = event->keyCombination();
+    if (key == QKeyCombination(Qt::Key_Escape) ||
+        QKeySequence(key) == QKeySequence(Qt::CTRL | Qt::Key_W) ||
+        event->matches(QKeySequence::Close)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace kelvora

@@ -6,8 +6,8 @@ class QTextBrowser;
 
 namespace kelvora {
 
-// "Kelvora Help": the program's help document in a window of its own. It frees itself once
-// closed.
+// "Kelvora Help": the program's help document in a window of its own. Esc and Ctrl+W close it;
+// it frees itself once closed.
 class HelpWindow : public QWidget {
     Q_OBJECT
 
@@ -17,6 +17,9 @@ class HelpWindow : public QWidget {
 
     explicit HelpWindow(QWidget* parent = nullptr);
     QTextBrowser* Browser() const { return m_browser; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QTextBrowser* m_browser = nullptr;

@@ -36,6 +36,7 @@ namespace kelvora {
 namespace {
 
 constexpr int32_t kOpened = 42;
+constexpr int32_t kFileNotFound = 2;
 constexpr int32_t kNoAssociation = 31;  // "There is no application associated..."
 constexpr int kFileManagerTimeoutMs = 3000;
 
@@ -59,8 +60,17 @@ QUrl TargetUrl(const std::string& target) {
     return QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());
 }
 
-void OpenContainingFolder(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+// Opens the file's folder; when nothing opens it, a message box over `owner` says so.
+void OpenContainingFolder(const QString& path, QWidget* owner) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kProgramTitle),
+                    Q(OpenFailureText(folder.toStdString(), kNoAssociation)), QMessageBox::Ok,
+                    owner);
+    box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    box.exec();
 }
 
 }  // namespace
@@ -218,7 +228,12 @@ bool QtShell::BrowseForFolder(const std::string& title, const std::string& initi
 }
 
 int32_t QtShell::ShellOpen(const std::string& target) {
-    return QDesktopServices::openUrl(TargetUrl(target)) ? kOpened : kNoAssociation;
+    const QUrl url = TargetUrl(target);
+    // The desktop's launcher starts whatever it is given and tells nothing of a missing file.
+    if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())) {
+        return kFileNotFound;
+    }
+    return QDesktopServices::openUrl(url) ? kOpened : kNoAssociation;
 }
 
 bool QtShell::StartBrowser(const std::string& target) {
@@ -231,7 +246,7 @@ void QtShell::ShowInFileManager(const std::string& path) {
     const QString file = Q(path);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        OpenContainingFolder(file);
+        OpenContainingFolder(file, Owner());
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -242,11 +257,11 @@ void QtShell::ShowInFileManager(const std::string& path) {
          << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kFileManagerTimeoutMs), qApp);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp,
-                     [file](QDBusPendingCallWatcher* w) {
-                         if (w->isError()) {
-                             OpenContainingFolder(file);
-                         }
+                     [file, window = m_mainWindow](QDBusPendingCallWatcher* w) {
                          w->deleteLater();
+                         if (w->isError()) {
+                             OpenContainingFolder(file, window);
+                         }
                      });
 }
 
