@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "gui/GuiSupport.h"
@@ -168,10 +170,41 @@ TEST(QtShellTest, HelpFromAQuestionLeavesItOpen) {
     EXPECT_FALSE(shell.BringHelpToFront());
 }
 
-TEST(QtShellTest, AMissingFileIsNotFoundBeforeAnyProgramIsStarted) {
+// Takes the files the desktop is asked to open, as a launcher that starts anything would.
+class Launcher : public QObject {
+    Q_OBJECT
+
+  public:
+    int opened = 0;
+  public slots:
+    void Open(const QUrl&) { ++opened; }
+};
+
+TEST(QtShellTest, AFileIsOpenedOnlyWhenItIsThereAndTheDesktopHasAProgramForIt) {
     TempDir dir;
     QtShell shell;
     EXPECT_EQ(shell.ShellOpen(dir.File("gone.mp3")), 2);  // "was not found", not "no program"
+
+    // The desktop's table of defaults, as xdg-mime tells it: nothing for this kind of file.
+    ASSERT_TRUE(WriteFileBytes(dir.File("talk.mp3"), {1}));
+    std::filesystem::create_directories(dir.File("bin"));
+    ASSERT_TRUE(WriteFileBytes(dir.File("bin/xdg-mime"),
+                               Bytes{'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'}));
+    std::filesystem::permissions(dir.File("bin/xdg-mime"), std::filesystem::perms::owner_all);
+    const std::string path = dir.File("bin") + ":" + std::getenv("PATH");
+    const ScopedEnv env("PATH", path.c_str());
+    Launcher launcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &launcher, "Open");
+    EXPECT_EQ(shell.ShellOpen(dir.File("talk.mp3")), 31);  // no program is set for it
+    EXPECT_EQ(launcher.opened, 0);
+    // With a program set, the launcher gets it.
+    ASSERT_TRUE(
+        WriteFileBytes(dir.File("bin/xdg-mime"),
+                       Bytes{'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n', 'e', 'c', 'h',
+                             'o', ' ', 'p', '.', 'd', 'e', 's', 'k', 't', 'o',  'p', '\n'}));
+    EXPECT_GT(shell.ShellOpen(dir.File("talk.mp3")), 32);
+    EXPECT_EQ(launcher.opened, 1);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 TEST(QtShellTest, TheHelpWindowClosesWithEscAndCtrlW) {
@@ -222,3 +255,5 @@ TEST(QtShellTest, ProgressWindowOnlyFlagsCancelAndClosesWhenItsOwnerSays) {
 
 }  // namespace
 }  // namespace kelvora
+
+#include "QtShellTest.moc"

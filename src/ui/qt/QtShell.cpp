@@ -15,6 +15,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -227,11 +229,33 @@ bool QtShell::BrowseForFolder(const std::string& title, const std::string& initi
     return true;
 }
 
+namespace {
+
+// Whether the desktop has a program for a local file or folder. The launcher (xdg-open) starts
+// whatever it is given and tells nothing when no program takes the file, so the desktop's own
+// table of defaults is asked first; without that tool the answer is yes.
+bool DesktopHasProgramFor(const QString& path) {
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), type.name()});
+    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit ||
+        query.exitCode() != 0) {
+        return true;  // no answer is no reason to refuse
+    }
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+}  // namespace
+
 int32_t QtShell::ShellOpen(const std::string& target) {
     const QUrl url = TargetUrl(target);
     // The desktop's launcher starts whatever it is given and tells nothing of a missing file.
     if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())) {
         return kFileNotFound;
+    }
+    if (url.isLocalFile() && !DesktopHasProgramFor(url.toLocalFile())) {
+        return kNoAssociation;
     }
     return QDesktopServices::openUrl(url) ? kOpened : kNoAssociation;
 }
