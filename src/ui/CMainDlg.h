@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <algorithm>
-
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
 #include "engine/Records.h"
@@ -107,8 +105,8 @@ class CMainDlg {
     // The Options window; the choices are stored and hold from the next file on.
     void EditOptions();
     const ProgramOptions& Options() const { return m_options; }
-    // Files a batch converts at once from now on (1: one after another).
-    void SetJobs(int32_t jobs) { m_options.jobs = std::clamp(jobs, 1, kMaxJobs); }
+    // The choices from now on, without storing them.
+    void SetOptions(const ProgramOptions& options) { m_options = options; }
 
     // Help, links and the first run.
     void ShowHelp();
