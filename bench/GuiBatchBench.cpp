@@ -116,14 +116,16 @@ void BM_CliInfo3000SmallFiles(benchmark::State& state) {
 }
 BENCHMARK(BM_CliInfo3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Converting the 3000 small files from the window, and with kelvora-cli, one per processor.
-void BM_QtWindowBatch3000SmallFiles(benchmark::State& state) {
+// A batch of `paths` from the window with `jobs` files at once: each run in a new window over
+// a list already filled, its outputs removed afterwards.
+void WindowBatch(benchmark::State& state, const std::vector<std::string>& paths, int32_t jobs,
+                 int32_t command) {
     for (auto _ : state) {
         state.PauseTiming();
-        auto desktop = std::make_unique<Desktop>();
-        desktop->dlg.LoadFiles(SmallFiles());
+        auto desktop = std::make_unique<Desktop>(jobs);
+        desktop->dlg.LoadFiles(paths);
         state.ResumeTiming();
-        desktop->dlg.OnCommand(kCmdConvertAllToWav);
+        desktop->dlg.OnCommand(command);
         state.PauseTiming();
         for (const auto& item : desktop->dlg.Items()) {
             for (const OutputItem& output : item->outputs) {
@@ -134,64 +136,47 @@ void BM_QtWindowBatch3000SmallFiles(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_QtWindowBatch3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
 
-void BM_CliBatch3000SmallFiles(benchmark::State& state) {
-    std::vector<std::string> args = {"--to", "wav"};
-    args.insert(args.end(), SmallFiles().begin(), SmallFiles().end());
+// The same batch by kelvora-cli with `args`, in this process; `ext` is its outputs'.
+void CliBatch(benchmark::State& state, const std::vector<std::string>& paths,
+              std::vector<std::string> args, const std::string& ext) {
+    args.insert(args.end(), paths.begin(), paths.end());
     for (auto _ : state) {
         std::ostringstream out, err;
         benchmark::DoNotOptimize(RunCli(args, out, err));
         state.PauseTiming();
-        for (const std::string& path : SmallFiles()) {
-            RemoveFile(path.substr(0, path.size() - 4) + ".wav");
+        for (const std::string& path : paths) {
+            RemoveFile(path.substr(0, path.size() - 4) + ext);
         }
         state.ResumeTiming();
     }
 }
+
+// Converting the 3000 small files from the window, and with kelvora-cli, one per processor.
+void BM_QtWindowBatch3000SmallFiles(benchmark::State& state) {
+    WindowBatch(state, SmallFiles(), DefaultProgramOptions().jobs, kCmdConvertAllToWav);
+}
+BENCHMARK(BM_QtWindowBatch3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_CliBatch3000SmallFiles(benchmark::State& state) {
+    CliBatch(state, SmallFiles(), {"--to", "wav"}, ".wav");
+}
 BENCHMARK(BM_CliBatch3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
 
-// The window's batch, with `range(0)` files at once (the setting Jobs).
+// The window's batch of the ADPCM videos, with `range(0)` files at once (the setting Jobs).
 void BM_QtWindowBatch24AdpcmVideosToMp3(benchmark::State& state) {
-    const std::vector<std::string>& paths = AdpcmVideos();
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto desktop = std::make_unique<Desktop>(static_cast<int32_t>(state.range(0)));
-        for (const std::string& path : paths) {
-            desktop->dlg.AddSourceFile(path);
-        }
-        state.ResumeTiming();
-        desktop->dlg.OnCommand(kCmdConvertAllToMp3);
-        state.PauseTiming();
-        for (const auto& item : desktop->dlg.Items()) {
-            for (const OutputItem& output : item->outputs) {
-                RemoveFile(output.path);
-            }
-        }
-        desktop.reset();
-        state.ResumeTiming();
-    }
+    WindowBatch(state, AdpcmVideos(), static_cast<int32_t>(state.range(0)), kCmdConvertAllToMp3);
 }
 BENCHMARK(BM_QtWindowBatch24AdpcmVideosToMp3)
     ->Arg(1)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+    ->Iterations(3);
 
 void BM_CliJobs1Batch24AdpcmVideosToMp3(benchmark::State& state) {
-    std::vector<std::string> args = {"-j", "1", "--to", "mp3"};
-    args.insert(args.end(), AdpcmVideos().begin(), AdpcmVideos().end());
-    for (auto _ : state) {
-        std::ostringstream out, err;
-        benchmark::DoNotOptimize(RunCli(args, out, err));
-        state.PauseTiming();
-        for (const std::string& path : AdpcmVideos()) {
-            RemoveFile(path.substr(0, path.size() - 4) + ".mp3");
-        }
-        state.ResumeTiming();
-    }
+    CliBatch(state, AdpcmVideos(), {"-j", "1", "--to", "mp3"}, ".mp3");
 }
-BENCHMARK(BM_CliJobs1Batch24AdpcmVideosToMp3)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_CliJobs1Batch24AdpcmVideosToMp3)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

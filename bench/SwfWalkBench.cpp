@@ -45,15 +45,19 @@ BENCHMARK(WalkTinyTags)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
-// The walk of a movie that is mostly sound: a PCM stream in blocks of 1/12 s, copied to its WAV
-// file. Reported in MB of movie a second.
-void WalkSoundMovie(benchmark::State& state) {
-    const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
+// A movie that is mostly sound: a PCM stream of `bytes` in blocks of 1/12 s, at `path`.
+void WriteSoundMovie(const std::string& path, size_t bytes) {
     test::SwfMovie movie;
     movie.tags = test::PcmStream(test::Bytes(bytes, 0x11));
+    test::WriteFileBytes(path, test::BuildSwf(movie));
+}
+
+// The walk of such a movie, its stream copied to its WAV file. Reported in MB of movie a second.
+void WalkSoundMovie(benchmark::State& state) {
+    const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
     test::TempDir dir;
     const std::string path = dir.File("movie.swf");
-    test::WriteFileBytes(path, test::BuildSwf(movie));
+    WriteSoundMovie(path, bytes);
     for (auto _ : state) {
         CSwfReader reader;
         benchmark::DoNotOptimize(reader.ExtractElements(path));
@@ -71,11 +75,9 @@ BENCHMARK(WalkSoundMovie)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 // Listing the same movie's sounds: the walk alone, nothing written. Reported in MB a second.
 void ListSoundMovie(benchmark::State& state) {
     const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
-    test::SwfMovie movie;
-    movie.tags = test::PcmStream(test::Bytes(bytes, 0x11));
     test::TempDir dir;
     const std::string path = dir.File("movie.swf");
-    test::WriteFileBytes(path, test::BuildSwf(movie));
+    WriteSoundMovie(path, bytes);
     for (auto _ : state) {
         benchmark::DoNotOptimize(ListSounds(path, {}, true, "--all-formats").sounds.size());
     }

@@ -1,17 +1,14 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
 #include <deque>
-#include <mutex>
-#include <numeric>
 #include <ostream>
 #include <thread>
 
 #include "cli/CliJson.h"
-#include "convert/BatchPlan.h"
 #include "convert/ConversionJob.h"
+#include "convert/ParallelBatch.h"
 #include "convert/SoundInventory.h"
 #include "engine/PathUtil.h"
 #include "engine/SourceIndex.h"
@@ -200,115 +197,48 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
 // are exactly those of one file at a time.
 int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostream& out,
                std::ostream& err, std::vector<SourceItem>& items) {
-    const bool toMp3 = run.toMp3;
-    const unsigned jobs = run.jobs;
-    const ConversionOptions& options = run.options;
-    struct Slot {
-        SourceItem item{SourceKind::Swf, ""};
-        bool converted = false;
-        bool done = false;
-        ConversionReport report;
-    };
     const size_t total = paths.size();
-    std::vector<Slot> slots(total);
-    for (size_t k = 0; k < total; ++k) {
-        slots[k].item.path = AbsolutePath(paths[k]);
-        slots[k].item.kind =
-            HasExtension(slots[k].item.path, ".flv") ? SourceKind::Flv : SourceKind::Swf;
+    items.clear();
+    for (const std::string& given : paths) {
+        const std::string path = AbsolutePath(given);
+        items.emplace_back(HasExtension(path, ".flv") ? SourceKind::Flv : SourceKind::Swf, path);
     }
-    const size_t count = std::max<size_t>(1, std::min<size_t>(jobs, total));
-    // Sources that can claim the same names go to one worker, in order; one worker needs no plan.
-    std::vector<std::vector<size_t>> groups;
-    if (count > 1) {
-        std::vector<const SourceItem*> items;
-        for (const Slot& slot : slots) {
-            items.push_back(&slot.item);
-        }
-        groups = PlanConversionGroups(items);
-    } else {
-        groups.emplace_back(total);
-        std::iota(groups.back().begin(), groups.back().end(), size_t{0});
+    std::vector<SourceItem*> batchItems;
+    for (SourceItem& item : items) {
+        batchItems.push_back(&item);
     }
-    std::mutex mutex;
-    std::condition_variable doneSignal;
-    size_t nextGroup = 0;
-    auto worker = [&] {
-        CSwfReader swf;
-        CFlvReader flv;
-        swf.SetOptions(options);
-        flv.SetOptions(options);
-        for (;;) {
-            size_t g;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (nextGroup >= groups.size()) {
-                    return;
-                }
-                g = nextGroup++;
-            }
-            for (const size_t k : groups[g]) {
-                Slot& slot = slots[k];
-                const std::string& path = slot.item.path;
-                const bool known = HasExtension(path, ".swf") || HasExtension(path, ".flv");
-                ConversionReport report;
-                if (!known) {
-                    report.Fail(Failure::NotSwfOrFlv);
-                }
-                const bool converted =
-                    known && ConvertSourceItem(slot.item, toMp3, swf, flv, &report);
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    slot.converted = converted;
-                    slot.report = std::move(report);
-                    slot.done = true;
-                }
-                doneSignal.notify_all();
-            }
-        }
-    };
-    std::vector<std::thread> workers;
-    for (size_t i = 0; i < count; ++i) {
-        workers.emplace_back(worker);
-    }
+    CParallelBatch batch(batchItems, run.toMp3, run.options, run.jobs);
 
     int status = kExitOk;
     nlohmann::json document = nlohmann::json::array();
     for (size_t k = 0; k < total; ++k) {
-        Slot& slot = slots[k];
+        const SourceItem& item = items[k];
         if (!run.json) {
             out << Format("[%zu/%zu] Converting %s...", k + 1, total,
-                          FileNamePart(slot.item.path).c_str());
+                          FileNamePart(item.path).c_str());
             out.flush();
         }
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            doneSignal.wait(lock, [&] { return slot.done; });
-        }
-        if (!slot.converted) {
+        batch.WaitFor(k);
+        const CParallelBatch::Result result = batch.ResultOf(k);
+        if (!result.converted) {
             status = kExitFailed;
         }
-        const std::string text = ConversionStatusText(slot.converted, slot.item);
+        const std::string text = ConversionStatusText(result.converted, item);
         if (run.json) {
             document.push_back(
-                ConversionJson(slot.item, slot.converted, slot.report, text, kAllFormatsOption));
+                ConversionJson(item, result.converted, result.report, text, kAllFormatsOption));
             continue;
         }
         out << ' ' << text << '\n';
         out.flush();
-        PrintReport(err, slot.item.path, slot.report);
-        for (const OutputItem& output : slot.item.outputs) {
+        PrintReport(err, item.path, result.report);
+        for (const OutputItem& output : item.outputs) {
             PrintOutputRow(out, output);
         }
         out.flush();
     }
     if (run.json) {
         out << document.dump(2) << '\n';
-    }
-    for (std::thread& t : workers) {
-        t.join();
-    }
-    for (Slot& slot : slots) {
-        items.push_back(std::move(slot.item));
     }
     return status;
 }

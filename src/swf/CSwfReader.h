@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "audio/CCodecSound.h"
 #include "audio/TranscodeMp3ToWav.h"
 #include "engine/BitReader.h"
 #include "engine/ConversionOptions.h"
@@ -148,8 +147,6 @@ class CSwfReader {
         bool shaped = false;
         Mp3ToWavShape shape;
     };
-    // One element being written.
-    struct Writing;
 
     bool Load(const uint8_t* file, size_t fileSize, bool headerOnly);
     void DropData();

@@ -3,11 +3,9 @@
 #include "ui/CMainDlg.h"
 
 #include <iterator>
-#include <mutex>
-#include <thread>
 
-#include "convert/BatchPlan.h"
 #include "convert/ConversionJob.h"
+#include "convert/ParallelBatch.h"
 #include "engine/PathUtil.h"
 #include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"
@@ -391,121 +389,40 @@ void CMainDlg::ConvertInTurn(const std::vector<SourceItem*>& items, bool toMp3,
 // finished files, the text naming the first unfinished one.
 void CMainDlg::ConvertAtOnce(const std::vector<SourceItem*>& items, bool toMp3,
                              IProgressWindow& progress, const SourceItem* selected) {
-    struct Slot {
-        bool done = false;
-        bool converted = false;
-        ConversionReport report;
-    };
     const size_t total = items.size();
-    std::vector<Slot> slots(total);
-    std::vector<const SourceItem*> listed;
-    std::vector<size_t> slotOf;  // of each listed item
-    for (size_t k = 0; k < total; ++k) {
-        if (items[k]) {
-            listed.push_back(items[k]);
-            slotOf.push_back(k);
-        } else {
-            slots[k].done = true;
-        }
-    }
-    const std::vector<std::vector<size_t>> groups = PlanConversionGroups(listed);
-
-    std::mutex mutex;
-    size_t nextGroup = 0;
-    bool stop = progress.Cancelled();  // Cancel: no new file starts
-    size_t finished = 0;               // files converted
-    size_t workersDone = 0;
-    bool news = false;  // a file finished since the window last looked
-    const size_t count = std::min<size_t>(static_cast<size_t>(m_options.jobs), groups.size());
-    const ConversionOptions options = m_options.conversion;
-    auto work = [&] {
-        CSwfReader swf;
-        CFlvReader flv;
-        swf.SetOptions(options);
-        flv.SetOptions(options);
-        for (;;) {
-            size_t g;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (stop || nextGroup >= groups.size()) {
-                    break;
-                }
-                g = nextGroup++;
-            }
-            for (const size_t i : groups[g]) {
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    if (stop) {
-                        break;
-                    }
-                }
-                Slot& slot = slots[slotOf[i]];
-                ConversionReport report;
-                const bool converted =
-                    ConvertSourceItem(*items[slotOf[i]], toMp3, swf, flv, &report);
-                std::lock_guard<std::mutex> lock(mutex);
-                slot.converted = converted;
-                slot.report = std::move(report);
-                slot.done = true;
-                ++finished;
-                news = true;
-            }
-        }
-        std::lock_guard<std::mutex> lock(mutex);
-        ++workersDone;
-        news = true;
-    };
-    std::vector<std::thread> workers;
-    for (size_t i = 0; i < count; ++i) {
-        workers.emplace_back(work);
-    }
-
+    CParallelBatch batch(items, toMp3, m_options.conversion, static_cast<unsigned>(m_options.jobs),
+                         progress.Cancelled());
     size_t shown = 0;  // statuses written, in list order
     for (;;) {
-        bool allDone = false;
-        size_t finishedNow = 0;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            news = false;
-            allDone = workersDone == count;
-            finishedNow = finished;
-        }
+        const bool over = batch.Over();
         // A file's status shows once it and every file before it are done.
         for (; shown < total; ++shown) {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (!slots[shown].done) {
-                    break;
-                }
+            const CParallelBatch::Result result = batch.ResultOf(shown);
+            if (!result.done) {
+                break;
             }
             if (items[shown]) {
-                ShowConverted(*items[shown], slots[shown].converted, slots[shown].report, selected);
+                ShowConverted(*items[shown], result.converted, result.report, selected);
             }
         }
-        progress.SetPosition(static_cast<int32_t>(finishedNow));
+        progress.SetPosition(static_cast<int32_t>(batch.Finished()));
         if (shown < total && items[shown]) {
             progress.SetText(Format("[%zu/%zu] Converting %s...", shown + 1, total,
                                     FileNamePart(items[shown]->path).c_str()));
         }
-        if (allDone) {
+        if (over) {
             break;
         }
         if (progress.Cancelled()) {
-            std::lock_guard<std::mutex> lock(mutex);
-            stop = true;
+            batch.Stop();  // no new file starts; those in hand finish
         }
-        m_shell.WaitUntil([&] {
-            std::lock_guard<std::mutex> lock(mutex);
-            return news;
-        });
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
+        m_shell.WaitUntil([&batch] { return batch.TakeNews(); });
     }
     // After a Cancel, files that finished beyond one that never started still tell theirs.
     for (size_t k = shown; k < total; ++k) {
-        if (items[k] && slots[k].done) {
-            ShowConverted(*items[k], slots[k].converted, slots[k].report, selected);
+        const CParallelBatch::Result result = batch.ResultOf(k);
+        if (items[k] && result.done) {
+            ShowConverted(*items[k], result.converted, result.report, selected);
         }
     }
 }
