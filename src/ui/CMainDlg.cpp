@@ -390,9 +390,18 @@ void CMainDlg::ConvertInTurn(const std::vector<SourceItem*>& items, bool toMp3,
 void CMainDlg::ConvertAtOnce(const std::vector<SourceItem*>& items, bool toMp3,
                              IProgressWindow& progress, const SourceItem* selected) {
     const size_t total = items.size();
+    size_t shown = 0;  // statuses written, in list order
+    const auto nameFirstUnfinished = [&] {
+        if (shown < total && items[shown]) {
+            progress.SetText(Format("[%zu/%zu] Converting %s...", shown + 1, total,
+                                    FileNamePart(items[shown]->path).c_str()));
+        }
+    };
+    // Named before any worker starts: the first files may be done before the window is next
+    // looked at, and a batch always shows where it began.
+    nameFirstUnfinished();
     CParallelBatch batch(items, toMp3, m_options.conversion, static_cast<unsigned>(m_options.jobs),
                          progress.Cancelled());
-    size_t shown = 0;  // statuses written, in list order
     for (;;) {
         const bool over = batch.Over();
         // A file's status shows once it and every file before it are done.
@@ -406,10 +415,7 @@ void CMainDlg::ConvertAtOnce(const std::vector<SourceItem*>& items, bool toMp3,
             }
         }
         progress.SetPosition(static_cast<int32_t>(batch.Finished()));
-        if (shown < total && items[shown]) {
-            progress.SetText(Format("[%zu/%zu] Converting %s...", shown + 1, total,
-                                    FileNamePart(items[shown]->path).c_str()));
-        }
+        nameFirstUnfinished();
         if (over) {
             break;
         }
