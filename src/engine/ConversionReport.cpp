@@ -109,8 +109,10 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
 
 namespace {
 
-std::string Sounds(uint32_t count, const char* format) {
-    return std::to_string(count) + " " + format + (count == 1 ? " sound" : " sounds");
+// "1 sound", "3 ADPCM sounds".
+std::string Sounds(uint32_t count, const std::string& format) {
+    return std::to_string(count) + (format.empty() ? "" : " " + format) +
+           (count == 1 ? " sound" : " sounds");
 }
 
 }  // namespace
@@ -138,8 +140,7 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
         lines.push_back(std::move(line));
     }
     if (report.lostCount > 0) {
-        lines.push_back(std::to_string(report.lostCount) +
-                        (report.lostCount == 1 ? " sound" : " sounds") +
+        lines.push_back(Sounds(report.lostCount, {}) +
                         " not written: " + FailureText(report.lost, 0, optionName));
     }
     return lines;
