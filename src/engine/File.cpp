@@ -46,6 +46,11 @@ bool CFile::OpenWith(const std::string& path, int flags) {
     if (path.empty()) {
         return false;
     }
+    const bool reading = (flags & O_ACCMODE) == O_RDONLY;
+    if (reading) {
+        // Without a writer, opening a named pipe for reading would wait for ever.
+        flags |= O_NONBLOCK | O_NOCTTY;
+    }
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -53,13 +58,14 @@ bool CFile::OpenWith(const std::string& path, int flags) {
     if (fd < 0) {
         return false;
     }
-    if ((flags & O_ACCMODE) == O_RDONLY) {
-        // A folder opens read-only on Linux; it is not a file to read.
+    if (reading) {
+        // Only a regular file is read: a folder, a pipe or a device is not a file to read.
         struct stat st {};
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
             return false;
         }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
     m_fd = fd;
     m_writing = (flags & O_ACCMODE) != O_RDONLY;

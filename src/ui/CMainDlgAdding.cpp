@@ -18,12 +18,6 @@ constexpr int kMaxDroppedLinkHops = 40;
 
 constexpr const char* kSearchingText = "Searching files...";
 
-// Only a regular file is read: opening a named pipe called "x.swf" would wait for a writer.
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool IsSymbolicLink(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -41,14 +35,14 @@ bool CMainDlg::AddSourceFile(const std::string& path) {
         SwfMovieInfo info;
         CSwfReader reader;
         reader.SetOptions(m_options.conversion);
-        if (!IsRegularFile(path) || !reader.ReadInfo(path, &info)) {
+        if (!reader.ReadInfo(path, &info)) {
             return false;
         }
         kind = SourceKind::Swf;
         texts = SwfInfoTexts(info);
     } else if (HasExtension(path, ".flv")) {
         CFlvReader reader;
-        if (!IsRegularFile(path) || !reader.Open(path, true)) {
+        if (!reader.Open(path, true)) {
             return false;
         }
         kind = SourceKind::Flv;

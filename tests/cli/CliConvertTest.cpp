@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -301,6 +304,28 @@ TEST(CliConvert, InfoTakesFlvFilesAndBadFormatsAreUsageErrors) {
     EXPECT_NE(err.find("ogg"), std::string::npos);
     EXPECT_EQ(RunCliArgs({"--to"}, out, err), kExitUsage);
     EXPECT_EQ(RunCliArgs({"--to=WAV"}, out, err), kExitUsage);  // a format but no file
+}
+
+// A named pipe called like a movie or a video is refused at once, never waited on: each run is
+// made in a child process that an alarm ends.
+TEST(CliConvert, ANamedPipeIsRefusedAndNeverWaitedOn) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("pipe.swf").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir.File("pipe.flv").c_str(), 0600), 0);
+    for (const char* mode : {"--info", "--list", "--keep-timing"}) {
+        const std::vector<std::string> args = {mode, dir.File("pipe.swf"), dir.File("pipe.flv")};
+        const auto run = [&args] {
+            ::alarm(10);
+            std::string out;
+            std::string err;
+            const int status = RunCliArgs(args, out, err);
+            std::cerr << err;
+            std::_Exit(status);
+        };
+        EXPECT_EXIT(run(), testing::ExitedWithCode(kExitFailed),
+                    "pipe.swf: the file is gone or cannot be read\n.*pipe.flv: the file is gone")
+            << mode;
+    }
 }
 
 }  // namespace
