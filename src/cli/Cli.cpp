@@ -13,9 +13,7 @@
 #include "engine/PathUtil.h"
 #include "engine/SourceIndex.h"
 #include "engine/Version.h"
-#include "flv/CFlvReader.h"
 #include "merge/CMp3Merger.h"
-#include "swf/CSwfReader.h"
 #include "ui/ColumnTexts.h"
 #include "ui/FolderSearch.h"
 
@@ -112,35 +110,17 @@ int RunInfo(const std::vector<std::string>& paths, const Run& run, std::ostream&
     nlohmann::json document = nlohmann::json::array();
     for (const std::string& given : paths) {
         const std::string path = AbsolutePath(given);
-        ConversionReport report;
-        const SourceKind kind = HasExtension(path, ".flv") ? SourceKind::Flv : SourceKind::Swf;
-        SwfMovieInfo movie;
-        uint8_t flvVersion = 0;
-        bool read = false;
-        if (HasExtension(path, ".swf")) {
-            CSwfReader reader;
-            reader.SetOptions(run.options);
-            read = reader.ReadInfo(path, &movie);
-            report = reader.Report();
-        } else if (HasExtension(path, ".flv")) {
-            CFlvReader reader;
-            read = reader.Open(path, true);
-            flvVersion = reader.Version();
-            report = reader.Report();
-        } else {
-            report.Fail(Failure::NotSwfOrFlv);
-        }
+        SourceHeader header;
+        const bool read = ReadSourceHeader(path, run.options, header);
         if (!read) {
             status = kExitFailed;
         }
         if (run.json) {
-            document.push_back(InfoJson(path, kind, kind == SourceKind::Swf ? &movie : nullptr,
-                                        flvVersion, read, report, kAllFormatsOption));
+            document.push_back(InfoJson(path, header, read, kAllFormatsOption));
         } else if (read) {
-            PrintInfoRow(out, path,
-                         kind == SourceKind::Swf ? SwfInfoTexts(movie) : FlvInfoTexts(flvVersion));
+            PrintInfoRow(out, path, HeaderTexts(header));
         } else {
-            PrintReport(err, path, report);
+            PrintReport(err, path, header.report);
         }
     }
     if (run.json) {

@@ -68,17 +68,16 @@ Json ListingJson(const FileListing& listing, const std::string& optionName) {
     return file;
 }
 
-Json InfoJson(const std::string& path, SourceKind kind, const SwfMovieInfo* movie,
-              uint8_t flvVersion, bool read, const ConversionReport& report,
+Json InfoJson(const std::string& path, const SourceHeader& header, bool read,
               const std::string& optionName) {
-    Json file = FileJson(path, kind, Known(path));
+    Json file = FileJson(path, header.kind, Known(path));
     file["status"] = read ? "read" : "failed";
-    if (read && movie) {
-        AddMovie(file, *movie);
+    if (read && header.kind == SourceKind::Swf) {
+        AddMovie(file, header.movie);
     } else if (read) {
-        file["version"] = flvVersion;
+        file["version"] = header.flvVersion;
     }
-    AddReasons(file, report, optionName);
+    AddReasons(file, header.report, optionName);
     return file;
 }
 

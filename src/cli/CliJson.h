@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "convert/ConversionJob.h"
 #include "convert/SoundInventory.h"
 #include "engine/ConversionReport.h"
 #include "engine/Records.h"
@@ -14,9 +15,8 @@ namespace kelvora {
 
 // What --list tells of a file.
 nlohmann::json ListingJson(const FileListing& listing, const std::string& optionName);
-// What --info tells of a file: its header, or why it could not be read. `movie` null: a video.
-nlohmann::json InfoJson(const std::string& path, SourceKind kind, const SwfMovieInfo* movie,
-                        uint8_t flvVersion, bool read, const ConversionReport& report,
+// What --info tells of a file: its header, or why it could not be read.
+nlohmann::json InfoJson(const std::string& path, const SourceHeader& header, bool read,
                         const std::string& optionName);
 // What a conversion of a file did.
 nlohmann::json ConversionJson(const SourceItem& item, bool converted,

@@ -1,6 +1,7 @@
 #include "convert/ConversionJob.h"
 
 #include "engine/File.h"
+#include "engine/PathUtil.h"
 #include "engine/TextFormat.h"
 #include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"
@@ -45,6 +46,28 @@ bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader
             return true;
         }
     }
+    return false;
+}
+
+bool ReadSourceHeader(const std::string& path, const ConversionOptions& options,
+                      SourceHeader& header) {
+    header = SourceHeader();
+    if (HasExtension(path, ".swf")) {
+        CSwfReader reader;
+        reader.SetOptions(options);
+        const bool read = reader.ReadInfo(path, &header.movie);
+        header.report = reader.Report();
+        return read;
+    }
+    if (HasExtension(path, ".flv")) {
+        header.kind = SourceKind::Flv;
+        CFlvReader reader;
+        const bool read = reader.Open(path, true);
+        header.flvVersion = reader.Version();
+        header.report = reader.Report();
+        return read;
+    }
+    header.report.Fail(Failure::NotSwfOrFlv);
     return false;
 }
 

@@ -1,9 +1,8 @@
 // Adding files to the source list: Add Files, Add Folder, dropped paths and load files.
 #include <sys/stat.h>
 
+#include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
-#include "flv/CFlvReader.h"
-#include "swf/CSwfReader.h"
 #include "ui/CMainDlg.h"
 #include "ui/FolderSearch.h"
 #include "ui/ShellHelpers.h"
@@ -29,29 +28,12 @@ bool CMainDlg::AddSourceFile(const std::string& path) {
     if (m_index.Find(path)) {
         return true;
     }
-    SourceInfoTexts texts;
-    SourceKind kind;
-    if (HasExtension(path, ".swf")) {
-        SwfMovieInfo info;
-        CSwfReader reader;
-        reader.SetOptions(m_options.conversion);
-        if (!reader.ReadInfo(path, &info)) {
-            return false;
-        }
-        kind = SourceKind::Swf;
-        texts = SwfInfoTexts(info);
-    } else if (HasExtension(path, ".flv")) {
-        CFlvReader reader;
-        if (!reader.Open(path, true)) {
-            return false;
-        }
-        kind = SourceKind::Flv;
-        texts = FlvInfoTexts(reader.Version());
-    } else {
+    SourceHeader header;
+    if (!ReadSourceHeader(path, m_options.conversion, header)) {
         return false;
     }
-    auto item = std::make_unique<SourceItem>(kind, path);
-    AppendSource(std::move(item), texts);
+    auto item = std::make_unique<SourceItem>(header.kind, path);
+    AppendSource(std::move(item), HeaderTexts(header));
     return true;
 }
 

@@ -46,6 +46,11 @@ SourceInfoTexts FlvInfoTexts(uint8_t version) {
     return t;
 }
 
+SourceInfoTexts HeaderTexts(const SourceHeader& header) {
+    return header.kind == SourceKind::Swf ? SwfInfoTexts(header.movie)
+                                          : FlvInfoTexts(header.flvVersion);
+}
+
 OutputTexts OutputRowTexts(const OutputItem& item) {
     OutputTexts t;
     t.file = FileNamePart(item.path);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/ConversionJob.h"
 #include "engine/Records.h"
 #include "engine/TextFormat.h"
 
@@ -28,6 +29,7 @@ struct SourceInfoTexts {
 };
 SourceInfoTexts SwfInfoTexts(const SwfMovieInfo& info);
 SourceInfoTexts FlvInfoTexts(uint8_t version);
+SourceInfoTexts HeaderTexts(const SourceHeader& header);
 
 // The cells of an output row after "No.": File, Format, Length, Bits, Freq., Ch., Path.
 struct OutputTexts {
