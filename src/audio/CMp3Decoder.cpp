@@ -50,6 +50,9 @@ CMp3Decoder::~CMp3Decoder() {
 void CMp3Decoder::Close() {
     m_file.Close();
     m_hip.reset();
+    if (m_turn.owns_lock()) {
+        m_turn.unlock();
+    }
 }
 
 bool CMp3Decoder::NewDecoder() {
@@ -69,6 +72,7 @@ bool CMp3Decoder::NewDecoder() {
 
 bool CMp3Decoder::Open(const std::string& path) {
     Close();
+    m_turn = std::unique_lock<std::mutex>(LameDecodeMutex());
     m_path = path;
     m_header = mp3data_struct{};
     m_encoderDelay = m_encoderPadding = -1;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "audio/WavFile.h"
@@ -13,7 +14,8 @@ namespace kelvora {
 
 // Reads an MP3 file through LAME's decoder and delivers 16-bit PCM one MPEG frame at a time,
 // in separate left and right buffers; also estimates the number of samples in the file.
-// Every decoder owns its own library decoder, so any number can be open at once.
+// Every decoder owns its own library decoder, but the library's tables are shared: an open
+// decoder holds the process-wide decode turn (LameDecodeMutex), so one thread opens one at a time.
 class CMp3Decoder {
   public:
     CMp3Decoder() = default;
@@ -62,6 +64,7 @@ class CMp3Decoder {
     mp3data_struct m_header{};
     CFile m_file;
     HipHandle m_hip;
+    std::unique_lock<std::mutex> m_turn;
     int m_encoderDelay = -1;
     int m_encoderPadding = -1;
     // Bytes handed to the library since it last gave a frame (see ReadChunk).
