@@ -124,9 +124,30 @@ int RunInfo(const std::vector<std::string>& paths, const Run& run, std::ostream&
         }
     }
     if (run.json) {
-        out << document.dump(2) << '\n';
+        WriteJsonDocument(out, document);
     }
     return status;
+}
+
+// A field of the text listing on one line: a line break, tab or other control character in a
+// name is written escaped (\n, \t, \r, \xNN), so that every sound keeps its one line.
+std::string ListingField(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (u < 0x20 || u == 0x7F) {
+            out += Format("\\x%02X", u);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
 }
 
 // Lists the sounds of each file, writing nothing.
@@ -152,16 +173,17 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
             for (const std::string& name : s.names) {
                 names += (names.empty() ? "" : ",") + name;
             }
-            out << FileNamePart(listing.path) << '\t' << (s.outputName.empty() ? "-" : s.outputName)
+            out << ListingField(FileNamePart(listing.path)) << '\t'
+                << (s.outputName.empty() ? "-" : ListingField(s.outputName))
                 << '\t' << s.kind << '\t' << s.timeline << '\t' << s.characterId << '\t' << s.format
                 << '\t' << s.sampleRate << '\t' << s.bitsPerSample << '\t' << s.channels << '\t'
                 << s.sampleFrames << '\t' << PreciseLengthText(s.sampleFrames, s.sampleRate) << '\t'
-                << (names.empty() ? "-" : names) << '\t'
+                << (names.empty() ? "-" : ListingField(names)) << '\t'
                 << (s.converted ? "converted" : "skipped: " + s.skipReason) << '\n';
         }
     }
     if (run.json) {
-        out << document.dump(2) << '\n';
+        WriteJsonDocument(out, document);
     }
     return status;
 }
@@ -218,7 +240,7 @@ int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostre
         out.flush();
     }
     if (run.json) {
-        out << document.dump(2) << '\n';
+        WriteJsonDocument(out, document);
     }
     return status;
 }

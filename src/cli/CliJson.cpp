@@ -104,4 +104,8 @@ Json ConversionJson(const SourceItem& item, bool converted, const ConversionRepo
     return file;
 }
 
+void WriteJsonDocument(std::ostream& out, const Json& document) {
+    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
 }  // namespace kelvora

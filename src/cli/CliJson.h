@@ -1,6 +1,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
 #include "convert/ConversionJob.h"
@@ -22,5 +23,9 @@ nlohmann::json InfoJson(const std::string& path, const SourceHeader& header, boo
 nlohmann::json ConversionJson(const SourceItem& item, bool converted,
                               const ConversionReport& report, const std::string& status,
                               const std::string& optionName);
+
+// Writes the document: always valid UTF-8, as paths and a movie's strings may not be (a byte
+// that is not UTF-8 becomes U+FFFD).
+void WriteJsonDocument(std::ostream& out, const nlohmann::json& document);
 
 }  // namespace kelvora

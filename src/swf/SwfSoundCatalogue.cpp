@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/SoundFormat.h"
+#include "engine/TextFormat.h"
 #include "swf/CSwfReader.h"
 
 namespace kelvora {
@@ -108,7 +109,7 @@ void CSwfReader::OnLinkageNames(bool classes) {
     std::multimap<uint16_t, std::string>& table = classes ? m_names.classes : m_names.exported;
     for (uint32_t i = 0; i < count && m_bits.Position() < m_tagEnd; ++i) {
         const uint16_t id = m_bits.ReadU16();
-        table.emplace(id, ReadString(m_bits, m_tagEnd));
+        table.emplace(id, MovieText(ReadString(m_bits, m_tagEnd), m_version));
     }
 }
 

@@ -106,17 +106,17 @@ bool WritePcmSilence(CFile& file, uint64_t frames, const SwfSound& s) {
     return true;
 }
 
-// A linkage name made fit for a file name: no separators or control characters, and short
-// enough for any file system with the movie's name and a number before it.
-std::string FileNameOf(const std::string& name) {
+// A linkage name made fit for a file name: no separators or control characters, at most 120
+// bytes, and at most `room` bytes, cut on a UTF-8 character boundary.
+std::string FileNameOf(const std::string& name, size_t room) {
     constexpr size_t kMostBytes = 120;
     std::string out;
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
         out.push_back(c == kPathSeparator || u < 0x20 || u == 0x7F ? '_' : c);
     }
-    if (out.size() > kMostBytes) {
-        size_t cut = kMostBytes;
+    if (out.size() > std::min(kMostBytes, room)) {
+        size_t cut = std::min(kMostBytes, room);
         while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) {
             --cut;  // never inside a UTF-8 sequence
         }
@@ -190,8 +190,19 @@ std::string CSwfReader::NameFor(const SwfSound& s, std::string_view ext, bool cl
         return claim ? ClaimSwfName(m_outputBase, m_nameCounter, ext)
                      : NextSwfName(m_outputBase, m_nameCounter, ext, taken);
     }
+    // The whole file name, movie's name + "_" + name + "_N" + extension, must fit the file
+    // system's 255 bytes whatever N a taken name leads to; where nothing of the name fits, the
+    // sound keeps its number.
+    constexpr size_t kMostFileName = 255;
+    constexpr size_t kNumberRoom = 11;  // "_" and the digits of any N
+    const size_t used = FileNamePart(m_outputBase).size() + 1 + ext.size() + kNumberRoom;
+    const std::string fitted = FileNameOf(name, used < kMostFileName ? kMostFileName - used : 0);
+    if (fitted.empty()) {
+        return claim ? ClaimSwfName(m_outputBase, m_nameCounter, ext)
+                     : NextSwfName(m_outputBase, m_nameCounter, ext, taken);
+    }
     ++m_nameCounter;  // numbers keep counting every sound, named or not
-    const std::string base = m_outputBase + "_" + FileNameOf(name);
+    const std::string base = m_outputBase + "_" + fitted;
     return claim ? ClaimFlvName(base, ext) : NextFlvName(base, ext, taken);
 }
 

@@ -328,5 +328,57 @@ TEST(CliConvert, ANamedPipeIsRefusedAndNeverWaitedOn) {
     }
 }
 
+// Names are bytes: a file named in Latin-1, the ANSI names of old movies, a name too long for
+// the file system beside a long source name, a name with a line break. None may abort the
+// document, cost a sound or break the listing's lines.
+TEST(CliConvert, NamesOfAnyBytesAndLengthAreWrittenListedAndReportedSafely) {
+    TempDir dir;
+    const Bytes pcm = Pcm16(Tone(200, 1, 22050));
+    const auto movie = [&](uint8_t version, const std::string& name) {
+        SwfMovie m;
+        m.version = version;
+        m.tags = Concat({DefineSound(1, 3, 2, true, false, 200, pcm),
+                         DefineSound(2, 3, 2, true, false, 200, pcm),
+                         LinkageTag(56, {{1, name}, {2, "two\nlines\tand tab"}}), SwfEndTag()});
+        return BuildSwf(m);
+    };
+    const std::string latin1 = dir.File("caf\xe9.swf");
+    ASSERT_TRUE(WriteFileBytes(latin1, movie(5, "Ol\xe9")));                // Windows-1252
+    ASSERT_TRUE(WriteFileBytes(dir.File("new.swf"), movie(6, "bad\xff")));  // SWF 6: UTF-8
+    const std::string longBase(200, 'x');
+    ASSERT_TRUE(WriteFileBytes(dir.File(longBase + ".swf"), movie(6, std::string(120, 'n'))));
+    const std::vector<std::string> files = {latin1, dir.File("new.swf"),
+                                            dir.File(longBase + ".swf")};
+
+    std::vector<std::string> args = {"--list", "--names", "linkage", "--to", "wav"};
+    args.insert(args.end(), files.begin(), files.end());
+    std::string listed, err;
+    ASSERT_EQ(RunCliArgs(args, listed, err), kExitOk);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 6) << listed;
+    EXPECT_NE(listed.find("\ttwo\\nlines\\tand tab\t"), std::string::npos);
+
+    args.erase(args.begin());
+    args.push_back("--json");
+    std::string out;
+    ASSERT_EQ(RunCliArgs(args, out, err), kExitOk);
+    EXPECT_EQ(err, "");
+    const auto doc = nlohmann::json::parse(out);  // throws on anything but UTF-8
+    ASSERT_EQ(doc.size(), 3u);
+    EXPECT_EQ(doc[0]["file"], "caf\xEF\xBF\xBD.swf");
+    EXPECT_EQ(doc[0]["outputs"][0]["file"], "caf\xEF\xBF\xBD_Ol\xC3\xA9.wav");
+    EXPECT_EQ(doc[1]["outputs"][0]["file"], "new_bad\xEF\xBF\xBD.wav");
+    EXPECT_EQ(doc[1]["outputs"][1]["file"], "new_two_lines_and tab.wav");
+    // The long name is cut so that the whole name, with room for "_N", fits in 255 bytes.
+    ASSERT_EQ(doc[2]["outputs"].size(), 2u);
+    const std::string cut = doc[2]["outputs"][0]["file"];
+    EXPECT_EQ(cut, longBase + "_" + std::string(255 - 200 - 1 - 4 - 11, 'n') + ".wav");
+    EXPECT_TRUE(PathExists(dir.File(cut)));
+    EXPECT_NE(listed.find(cut.substr(0, cut.size() - 4) + "\tevent"), std::string::npos);
+    EXPECT_TRUE(PathExists(dir.File("caf\xe9_Ol\xC3\xA9.wav")));
+
+    ASSERT_EQ(RunCliArgs({"--list", "--json", "--names", "linkage", latin1}, out, err), kExitOk);
+    EXPECT_EQ(nlohmann::json::parse(out)[0]["sounds"][0]["names"][0], "Ol\xC3\xA9");
+}
+
 }  // namespace
 }  // namespace kelvora
