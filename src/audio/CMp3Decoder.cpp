@@ -40,6 +40,7 @@ bool IsFrameHeader(const uint8_t* p) {
 }  // namespace
 
 void CMp3Decoder::HipDeleter::operator()(hip_t hip) const {
+    std::lock_guard<std::mutex> turn(LameDecodeMutex());
     hip_decode_exit(hip);
 }
 
@@ -50,16 +51,17 @@ CMp3Decoder::~CMp3Decoder() {
 void CMp3Decoder::Close() {
     m_file.Close();
     m_hip.reset();
-    if (m_turn.owns_lock()) {
-        m_turn.unlock();
-    }
 }
 
 bool CMp3Decoder::NewDecoder() {
+    m_hip.reset();
+    hip_t hip;
     {
+        std::lock_guard<std::mutex> turn(LameDecodeMutex());
         std::lock_guard<std::mutex> lock(LameSetupMutex());
-        m_hip.reset(hip_decode_init());
+        hip = hip_decode_init();
     }
+    m_hip.reset(hip);
     m_bytesWithoutFrame = 0;
     if (!m_hip) {
         return false;
@@ -72,7 +74,6 @@ bool CMp3Decoder::NewDecoder() {
 
 bool CMp3Decoder::Open(const std::string& path) {
     Close();
-    m_turn = std::unique_lock<std::mutex>(LameDecodeMutex());
     m_path = path;
     m_header = mp3data_struct{};
     m_encoderDelay = m_encoderPadding = -1;
@@ -150,8 +151,7 @@ bool CMp3Decoder::ScanHeaders() {
         if (!FindFrameSync(window, freeFormat)) {
             return false;
         }
-        if (hip_decode1_headersB(m_hip.get(), window, sizeof window, m_pcmLeft, m_pcmRight,
-                                 &m_header, &m_encoderDelay, &m_encoderPadding) < 0) {
+        if (DecodeHeaders(window, sizeof window) < 0) {
             return false;
         }
         size_t fed = sizeof window;
@@ -175,8 +175,7 @@ bool CMp3Decoder::ScanHeaders() {
                 n = static_cast<size_t>(got) + kHeaderLookahead;
                 padded = true;
             }
-            if (hip_decode1_headersB(m_hip.get(), piece, n, m_pcmLeft, m_pcmRight, &m_header,
-                                     &m_encoderDelay, &m_encoderPadding) < 0) {
+            if (DecodeHeaders(piece, n) < 0) {
                 return false;
             }
             fed += n;
@@ -213,10 +212,20 @@ bool CMp3Decoder::ScanHeaders() {
     return true;
 }
 
+int CMp3Decoder::DecodeHeaders(uint8_t* data, size_t n) {
+    std::lock_guard<std::mutex> turn(LameDecodeMutex());
+    return hip_decode1_headersB(m_hip.get(), data, n, m_pcmLeft, m_pcmRight, &m_header,
+                                &m_encoderDelay, &m_encoderPadding);
+}
+
 int CMp3Decoder::Decode(uint8_t* data, size_t n, uint32_t& count) {
     count = 0;
     mp3data_struct frame{};
-    const int r = hip_decode1_headers(m_hip.get(), data, n, m_pcmLeft, m_pcmRight, &frame);
+    int r;
+    {
+        std::lock_guard<std::mutex> turn(LameDecodeMutex());
+        r = hip_decode1_headers(m_hip.get(), data, n, m_pcmLeft, m_pcmRight, &frame);
+    }
     if (r > 0) {
         m_bytesWithoutFrame = 0;
         // A frame of another layout than the stream's first cannot go into the same WAV file.

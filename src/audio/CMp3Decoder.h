@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "audio/WavFile.h"
@@ -14,8 +13,8 @@ namespace kelvora {
 
 // Reads an MP3 file through LAME's decoder and delivers 16-bit PCM one MPEG frame at a time,
 // in separate left and right buffers; also estimates the number of samples in the file.
-// Every decoder owns its own library decoder, but the library's tables are shared: an open
-// decoder holds the process-wide decode turn (LameDecodeMutex), so one thread opens one at a time.
+// Every decoder owns its own library decoder, so any number can be open at once; the library's
+// tables are shared, so every call into it takes the process-wide decode turn.
 class CMp3Decoder {
   public:
     CMp3Decoder() = default;
@@ -57,6 +56,8 @@ class CMp3Decoder {
     // Moves a filled window of `size` bytes on through the file until it starts with a frame
     // header; false at the end of the file.
     bool SlideToFrameHeader(uint8_t* window, size_t size);
+    // The header scan's library call on `n` new bytes. Returns its result.
+    int DecodeHeaders(uint8_t* data, size_t n);
     // One library call on `n` new bytes (none: take what it holds). Returns its result.
     int Decode(uint8_t* data, size_t n, uint32_t& count);
 
@@ -64,7 +65,6 @@ class CMp3Decoder {
     mp3data_struct m_header{};
     CFile m_file;
     HipHandle m_hip;
-    std::unique_lock<std::mutex> m_turn;
     int m_encoderDelay = -1;
     int m_encoderPadding = -1;
     // Bytes handed to the library since it last gave a frame (see ReadChunk).

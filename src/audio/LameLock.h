@@ -11,10 +11,10 @@ inline std::mutex& LameSetupMutex() {
     return mutex;
 }
 
-// LAME's decoder keeps process-wide tables that a decoder being set up or running on another
-// thread disturbs (parallel conversions wrote other samples than one after another), so one MP3
-// file is decoded at a time in the process: a decoder holds this from Open to Close. Taken
-// before the set-up lock, never while a thread holds another decoder open.
+// LAME's decoder keeps process-wide state that a decoder being set up or running on another
+// thread disturbs (parallel conversions wrote other samples than one after another), so the
+// process decodes one MP3 frame at a time: every call into the decoder holds this. Taken before
+// the set-up lock.
 inline std::mutex& LameDecodeMutex() {
     static std::mutex mutex;
     return mutex;
