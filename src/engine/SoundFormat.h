@@ -25,6 +25,13 @@ inline constexpr uint32_t kFormatAac = 10;
 inline constexpr uint32_t kFormatSpeex = 11;
 inline constexpr uint32_t kFormatMp38k = 14;
 
+// Whether a sound of this format is 16-bit, given its flags' sample size bit. Flash ADPCM data
+// always carries 16-bit initial samples and decodes to 16 bits whatever the bit says (players
+// ignore it); the bit holds for the other formats.
+inline bool Is16BitSound(uint32_t format, bool sizeBit) {
+    return format == kFormatAdpcm || sizeBit;
+}
+
 // The sample frames at `rate` from a timeline's start to the start of its frame `frame`, for a
 // movie's 8.8 fixed-point frame rate: a running total, so that the rounding of single frames
 // never adds up. 0 when the frame rate is 0.

@@ -170,7 +170,7 @@ bool CFlvReader::OnAudioTag() {
         // The first audio tag decides the format of the whole track.
         m_format = static_cast<int32_t>(format);
         m_sampleRate = SoundRate(rateIndex);
-        m_bitsPerSample = sizeBit ? 16 : 8;
+        m_bitsPerSample = Is16BitSound(format, sizeBit != 0) ? 16 : 8;
         m_channels = typeBit ? 2 : 1;
         // With the every-format option, little-endian PCM is copied as PCM is, and MP3 at 8 kHz
         // as MP3 is.
@@ -446,7 +446,7 @@ bool CFlvReader::Inspect(const std::string& path, FlvTrackInfo& info) {
             info.hasAudio = true;
             info.format = format;
             info.sampleRate = SoundRate((flags >> 2) & 3);
-            info.bitsPerSample = (flags & 2) ? 16 : 8;
+            info.bitsPerSample = Is16BitSound(format, (flags & 2) != 0) ? 16 : 8;
             info.channels = (flags & 1) ? 2 : 1;
             if (CCodecDecoder::Decodes(format) || format == kFormatMp38k) {
                 // The rates and channels a video's tracks of these formats have.

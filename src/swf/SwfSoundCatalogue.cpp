@@ -14,7 +14,7 @@ namespace {
 void ReadSoundFlags(BitReader& bits, SwfSound& sound) {
     sound.format = bits.ReadBits(4);
     sound.rateIndex = bits.ReadBits(2);
-    sound.is16Bit = bits.ReadBits(1) != 0;
+    sound.is16Bit = Is16BitSound(sound.format, bits.ReadBits(1) != 0);
     sound.isStereo = bits.ReadBits(1) != 0;
 }
 

@@ -380,5 +380,35 @@ TEST(CliConvert, NamesOfAnyBytesAndLengthAreWrittenListedAndReportedSafely) {
     EXPECT_EQ(nlohmann::json::parse(out)[0]["sounds"][0]["names"][0], "Ol\xC3\xA9");
 }
 
+// Flash ADPCM data always holds 16-bit initial samples: the sample size bit of its flags is
+// ignored, as players and ffmpeg ignore it, in a video and in a movie's stream alike.
+TEST(CliConvert, AdpcmWithTheEightBitFlagDecodesAsFfmpegDoes) {
+    TempDir dir;
+    const FlvAudio adpcm = ReadFlvAudio(ReadFileBytes(TestDataDir() + "/adpcm/stereo44k.flv"));
+    const Bytes ref = ReadFileBytes(TestDataDir() + "/adpcm/stereo44k.s16le");
+    const uint8_t eightBit = FlvAudioFlags(1, 3, false, true);
+    FlvBuilder video;
+    Bytes stream = SoundStreamHead(1, 3, false, true, 4096);
+    for (const Bytes& packet : adpcm.packets) {
+        video.Audio(eightBit, packet);
+        stream = Concat({stream, SoundStreamBlock(packet), ShowFrame()});
+    }
+    SwfMovie movie;
+    movie.tags = Concat({stream, SwfEndTag()});
+    ASSERT_TRUE(WriteFileBytes(dir.File("v.flv"), video.Build()));
+    ASSERT_TRUE(WriteFileBytes(dir.File("m.swf"), BuildSwf(movie)));
+    std::string out, err;
+    ASSERT_EQ(RunCliArgs({"--list", dir.File("v.flv"), dir.File("m.swf")}, out, err), kExitOk);
+    EXPECT_NE(out.find("\tADPCM\t44100\t16\t2\t"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\tADPCM\t44100\t8\t"), std::string::npos) << out;
+    ASSERT_EQ(RunCliArgs({"--to", "wav", dir.File("v.flv"), dir.File("m.swf")}, out, err), kExitOk);
+    for (const char* wav : {"v.wav", "m.wav"}) {
+        const Bytes bytes = ReadFileBytes(dir.File(wav));
+        ASSERT_GT(bytes.size(), 44u) << wav;
+        EXPECT_EQ(bytes[34], 16) << wav;  // bits per sample
+        EXPECT_TRUE(Bytes(bytes.begin() + 44, bytes.end()) == ref) << wav;
+    }
+}
+
 }  // namespace
 }  // namespace kelvora
