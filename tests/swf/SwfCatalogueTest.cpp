@@ -132,11 +132,11 @@ TEST(SwfCatalogue, EachTimelineHasItsOwnStream) {
     EXPECT_EQ(Payload(e.elements[2].path), (Bytes{1, 2, 3, 4, 5, 6}));
 }
 
-TEST(SwfCatalogue, EightBitAdpcmAndLyingCountsStayWithinTheData) {
+TEST(SwfCatalogue, AdpcmFlaggedEightBitAndLyingCountsStayWithinTheData) {
     TempDir dir;
-    // 8-bit mono ADPCM: the initial sample is an 8-bit field; 1000 samples give 1000 bytes.
+    // ADPCM flagged 8-bit is 16-bit all the same: a 16-bit initial sample, 16-bit output.
     BitWriter w;
-    w.Bits(2, 2).Bits(128, 8).Bits(0, 6);
+    w.Bits(2, 2).Bits(300, 16).Bits(0, 6);
     for (int i = 0; i < 999; ++i) {
         w.Bits(7, 4);
     }
@@ -150,9 +150,9 @@ TEST(SwfCatalogue, EightBitAdpcmAndLyingCountsStayWithinTheData) {
     const Extracted e = Extract(dir, tags);
     ASSERT_TRUE(e.ok);
     ASSERT_EQ(e.elements.size(), 2u);
-    EXPECT_EQ(Payload(e.elements[0].path).size(), 1000u);
-    EXPECT_EQ(e.elements[0].bitsPerSample, 8);
-    EXPECT_EQ(Payload(e.elements[0].path)[0], 128);
+    EXPECT_EQ(Payload(e.elements[0].path).size(), 2000u);
+    EXPECT_EQ(e.elements[0].bitsPerSample, 16);
+    EXPECT_EQ(Payload(e.elements[0].path)[0] | (Payload(e.elements[0].path)[1] << 8), 300);
     EXPECT_LE(e.elements[1].sampleCount, 9u * 8u / 4u + 1u);
     EXPECT_EQ(Payload(e.elements[1].path).size(), size_t{e.elements[1].sampleCount} * 4u);
     // The MP3 stream received no samples: no file, its number used.
