@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/LibAv.h"
+#include "audio/QuietStderr.h"
 #include "engine/SoundFormat.h"
 
 namespace kelvora {
@@ -201,6 +202,7 @@ bool CCodecDecoder::DecodePiece(const uint8_t* data, size_t size, const DecodedS
     std::memset(m_padded.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     AVPacket* packet = m_packet.get();
     Av().av_packet_unref(packet);
+    const CQuietStderr quiet;  // libspeex tells of broken packets on stderr
     packet->data = m_padded.data();
     packet->size = static_cast<int>(size);
     int result = Av().avcodec_send_packet(m_context.get(), packet);
@@ -222,6 +224,7 @@ bool CCodecDecoder::Flush(const DecodedSink& sink) {
         return false;
     }
     // What is left of a broken packet may fail to decode at the end; that only ends the sound.
+    const CQuietStderr quiet;
     Av().avcodec_send_packet(m_context.get(), nullptr);
     ReceiveFrames(sink);
     // Packets after the end start a new sound, which fixes its own rate and channels.

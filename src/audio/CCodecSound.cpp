@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "audio/SpeexFrames.h"
 #include "audio/WavFile.h"
 #include "engine/SoundFormat.h"
 
@@ -26,7 +27,20 @@ CCodecSound::~CCodecSound() {
 
 bool CCodecSound::Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
                        const uint8_t* config, size_t configSize) {
+    m_format = format;
     return m_decoder.Open(format, sampleRate, channels, config, configSize);
+}
+
+bool CCodecSound::AddMovieData(const uint8_t* data, size_t size) {
+    if (m_format != kFormatSpeex) {
+        return Add(data, size);
+    }
+    for (const auto& [start, end] : SpeexFrameRanges(data, size)) {
+        if (!Add(data + start, end - start)) {
+            return false;
+        }
+    }
+    return m_failure == Failure::None;
 }
 
 bool CCodecSound::Add(const uint8_t* data, size_t size) {

@@ -30,6 +30,9 @@ class CCodecSound {
     // Decodes one packet into the file. A packet the decoder rejects is skipped; false only when
     // the file could not be made or written, which ends the sound.
     bool Add(const uint8_t* data, size_t size);
+    // The same for the data of a movie's sound or stream block: Speex frames, each padded to a
+    // whole byte, go to the decoder one by one (as one packet only the first would decode).
+    bool AddMovieData(const uint8_t* data, size_t size);
     // Silence for the movie frames [from, to) after the sound's start, at the movie's 8.8 frame
     // rate, in the sound's own rate (known once samples come; until then it waits).
     bool AddSilence(uint64_t fromFrame, uint64_t toFrame, uint32_t frameRate88);
@@ -53,6 +56,7 @@ class CCodecSound {
     };
     std::vector<Silence> m_pendingSilence;  // asked for before the first samples
     std::function<std::string()> m_name;
+    uint32_t m_format = 0;
     CCodecDecoder m_decoder;
     DecodedSink m_sink;
     CFile m_file;

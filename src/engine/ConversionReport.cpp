@@ -60,6 +60,10 @@ void ConversionReport::Lose(Failure why) {
     ++lostCount;
 }
 
+void ConversionReport::Short(uint32_t soundFormat, uint32_t claimed, uint32_t written) {
+    shortfalls.push_back({soundFormat, claimed, written});
+}
+
 Failure WriteFailure(int error) {
     return error == ENOSPC || error == EDQUOT ? Failure::DiskFull : Failure::WriteFailed;
 }
@@ -138,6 +142,11 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
                 break;
         }
         lines.push_back(std::move(line));
+    }
+    for (const ConversionReport::Shortfall& s : report.shortfalls) {
+        lines.push_back(Sounds(1, SoundFormatName(s.format)) +
+                        " decoded short: " + std::to_string(s.written) + " of the " +
+                        std::to_string(s.claimed) + " sample frames its tag claims");
     }
     if (report.lostCount > 0) {
         lines.push_back(Sounds(report.lostCount, {}) +

@@ -45,12 +45,20 @@ struct ConversionReport {
     std::vector<Skipped> skipped;
     Failure lost = Failure::None;  // why sounds were not written (the first reason met)
     uint32_t lostCount = 0;
+    // Sounds written shorter than their tags claim.
+    struct Shortfall {
+        uint32_t format = 0;
+        uint32_t claimed = 0;  // sample frames
+        uint32_t written = 0;
+    };
+    std::vector<Shortfall> shortfalls;
 
     void Clear() { *this = ConversionReport{}; }
     // Records the failure of the whole file; the first one recorded stands.
     void Fail(Failure why, uint32_t soundFormat = 0);
     void Skip(uint32_t soundFormat, SkipReason why);
     void Lose(Failure why);
+    void Short(uint32_t soundFormat, uint32_t claimed, uint32_t written);
 };
 
 // Failure from a write's error number: the disk full (or the quota used up), or another error.

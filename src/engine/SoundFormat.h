@@ -32,6 +32,23 @@ inline bool Is16BitSound(uint32_t format, bool sizeBit) {
     return format == kFormatAdpcm || sizeBit;
 }
 
+// The sample frames one frame of a format that libavcodec decodes gives: a Speex wideband
+// frame, a Nellymoser block, an AAC frame, a G.711 sample.
+inline uint32_t CodecFrameSamples(uint32_t format) {
+    switch (format) {
+        case kFormatSpeex:
+            return 320;
+        case kFormatNellymoser16k:
+        case kFormatNellymoser8k:
+        case kFormatNellymoser:
+            return 256;
+        case kFormatAac:
+            return 1024;
+        default:
+            return 1;
+    }
+}
+
 // The sample frames at `rate` from a timeline's start to the start of its frame `frame`, for a
 // movie's 8.8 fixed-point frame rate: a running total, so that the rounding of single frames
 // never adds up. 0 when the frame rate is 0.

@@ -418,7 +418,7 @@ bool CSwfReader::WriteCodecSound(const SwfSound& s, OutputItem& element) {
     CCodecSound sound([&path] { return path; });
     if (sound.Open(s.format, rate, channels)) {
         if (!s.IsStream()) {
-            sound.Add(m_bytes + s.dataStart, s.dataEnd - s.dataStart);
+            sound.AddMovieData(m_bytes + s.dataStart, s.dataEnd - s.dataStart);
         }
         const bool timed = m_options.keepTiming && m_frameRate88 != 0;
         uint64_t nextFrame = 0;
@@ -429,7 +429,7 @@ bool CSwfReader::WriteCodecSound(const SwfSound& s, OutputItem& element) {
             }
             nextFrame = std::max(nextFrame, frame + 1);
             if (b.size > 0) {
-                sound.Add(m_bytes + b.start, b.size);
+                sound.AddMovieData(m_bytes + b.start, b.size);
             }
         }
     }
@@ -449,6 +449,11 @@ bool CSwfReader::WriteCodecSound(const SwfSound& s, OutputItem& element) {
     element.bitsPerSample = 16;
     element.sampleRate = sound.SampleRate();
     element.sampleCount = sound.SampleCount();
+    // An event sound that decodes to less than its tag claims, by more than a frame, is told.
+    if (!s.IsStream() &&
+        s.sampleCount > uint64_t{element.sampleCount} + CodecFrameSamples(s.format)) {
+        m_report.Short(s.format, s.sampleCount, element.sampleCount);
+    }
     element.isMp3 = 0;
     element.path = sound.Path();
     return true;

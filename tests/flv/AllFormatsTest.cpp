@@ -1,7 +1,12 @@
 // Sound in the formats libavcodec decodes, with the every-format option: videos and movies give
 // exactly ffmpeg's decode of it, numbered and reported as any other sound, and only with the
 // option.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 
 #include "flv/CFlvReader.h"
 #include "support/AudioFixtures.h"
@@ -169,6 +174,59 @@ TEST(AllFormats, MovieSoundsOfEveryFormatAreNumberedInTagOrderAndReported) {
         EXPECT_EQ(reader.Elements()[0].isMp3, 1u);
         EXPECT_EQ(reader.Elements()[0].sampleRate, 11025u);
     }
+}
+
+// A movie's Speex sound is frames written one after another, each padded to a whole byte:
+// every frame is decoded, in an event sound and in stream blocks of several frames alike, and
+// nothing the library says about broken data reaches standard error.
+TEST(AllFormats, EveryFrameOfAMoviesSpeexSoundIsDecodedQuietly) {
+    const FlvAudio speex = ReadFlvAudio(Fixture("speex16k.flv"));  // a frame a packet
+    Bytes event, stream;
+    for (size_t i = 0; i < speex.packets.size(); i += 2) {
+        const Bytes two = Concat(
+            {speex.packets[i], i + 1 < speex.packets.size() ? speex.packets[i + 1] : Bytes{}});
+        event = Concat({event, two});
+        stream = Concat({stream, SoundStreamBlock(two)});
+    }
+    SwfMovie movie;
+    movie.tags = Concat({DefineSound(1, 11, 2, true, false, 16000, event),
+                         SoundStreamHead(11, 2, true, false, 640), stream,
+                         DefineSound(2, 11, 2, true, false, 32000, event),  // claims too much
+                         DefineSound(3, 11, 2, true, false, 16000, Noise(5000)), SwfEndTag()});
+    TempDir dir;
+    const std::string path = dir.File("clip.swf");
+    ASSERT_TRUE(WriteFileBytes(path, BuildSwf(movie)));
+    CSwfReader reader;
+    reader.SetOptions(kAllFormats);
+
+    // Standard error goes to a file while the movie converts.
+    fflush(stderr);
+    const int saved = ::dup(2);
+    const std::string errPath = dir.File("stderr.txt");
+    const int errFile = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(errFile, 2);
+    const bool ok = reader.ExtractElements(path);
+    fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    ::close(errFile);
+    EXPECT_EQ(ReadFileBytes(errPath), Bytes{});
+    RemoveFile(errPath);
+
+    ASSERT_TRUE(ok);
+    for (const char* name : {"clip_001.wav", "clip_002.wav", "clip_003.wav"}) {
+        const auto found =
+            std::find_if(reader.Elements().begin(), reader.Elements().end(),
+                         [&](const OutputItem& e) { return e.path == dir.File(name); });
+        ASSERT_NE(found, reader.Elements().end()) << name;
+        EXPECT_EQ(found->sampleRate, 16000u);
+        EXPECT_EQ(found->sampleCount, 16000u);
+        EXPECT_EQ(SamplesMd5(found->path), RefMd5("speex16k.flv")) << name;
+    }
+    const std::vector<std::string> lines = DescribeReport(reader.Report(), "--all-formats");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0],
+              "1 Speex sound decoded short: 16000 of the 32000 sample frames its tag claims");
 }
 
 }  // namespace
