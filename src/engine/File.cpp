@@ -282,7 +282,15 @@ bool CFile::WriteGather(const struct iovec* pieces, int count) {
     if (m_fd < 0 || !m_writing || m_writeFailed || !Flush()) {
         return false;
     }
-    std::vector<iovec> rest(pieces, pieces + count);
+    // Empty pieces are left out: a call of nothing but them would write 0 bytes, which is no
+    // progress.
+    std::vector<iovec> rest;
+    rest.reserve(static_cast<size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+        if (pieces[i].iov_len > 0) {
+            rest.push_back(pieces[i]);
+        }
+    }
     size_t first = 0;
     while (first < rest.size()) {
         const ssize_t w =

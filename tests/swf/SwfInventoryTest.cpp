@@ -133,6 +133,29 @@ TEST(SwfTiming, StreamsKeepTheSilencesOfTheirTimelineSampleExact) {
                             decoded.begin() + gapStart + (At(20) - At(10)),
                             [](int16_t v) { return v == 0; }));
     EXPECT_NE(decoded[gapStart - 1], 0);
+
+    // A last block of nothing but its count and seek fields, after a gap: the stream is written
+    // whole all the same, here and in a real movie.
+    for (const bool toMp3 : {true, false}) {
+        TempDir lastDir;
+        next = 0;
+        got = Convert(lastDir,
+                      Concat({GappyStream(SoundStreamHead(2, 1, true, false, 1152), mp3Block),
+                              ShowFrame(), Mp3StreamBlock(0, 0, {})}),
+                      timed, toMp3);
+        ASSERT_TRUE(got.ok);
+        EXPECT_EQ(got.elements.size(), 1u) << toMp3;
+    }
+    KELVORA_REQUIRE_CORPUS();
+    for (const bool toMp3 : {true, false}) {
+        TempDir corpusDir;
+        CSwfReader reader;
+        reader.SetOptions(timed);
+        ASSERT_TRUE(
+            reader.Convert(LinkCorpusFile("jpexs_test_sounds.swf", corpusDir.path()), toMp3));
+        EXPECT_EQ(reader.Elements().size(), 2u) << toMp3;
+        EXPECT_EQ(reader.Report().lostCount, 0u);
+    }
 }
 
 TEST(SwfTiming, Mp3EventSoundsLoseTheirLatencyOnTheWayToWav) {
