@@ -128,6 +128,10 @@ int CConverterApp::Run(int argc, char** argv) {
         Print(stdout, VersionText());
         return kExitOk;
     }
+    if (early.action == CommandLine::Action::UsageError) {
+        Print(stderr, UsageErrorText(early.error));
+        return kExitUsage;
+    }
     if (!MayOpenDisplay(rawArguments, QProcessEnvironment::systemEnvironment())) {
         Print(stderr, NoDisplayText());
         return kExitNoDisplay;

@@ -40,6 +40,18 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
+    // The toolkit's own options are known too, so that a usage error is told before any
+    // display is opened; the toolkit takes them out of the arguments it hands on.
+    for (const char* name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style", "stylesheet",
+          "name", "title", "qmljsdebugger", "visual"}) {
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    }
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    }
     const bool parsed = parser.parse(arguments);
 
     CommandLine out;

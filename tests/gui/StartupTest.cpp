@@ -117,9 +117,15 @@ TEST(ProgramTest, WithoutADisplayItSaysSoInOneLineAndOnlyHelpAndVersionWork) {
     EXPECT_EQ(o.out, HelpText().toUtf8());
     EXPECT_TRUE(o.err.isEmpty());
 
-    o = RunProgram({QStringLiteral("--bogus")}, {QStringLiteral("QT_QPA_PLATFORM=offscreen")});
-    EXPECT_EQ(o.status, 2);
-    EXPECT_TRUE(o.err.contains("kelvora: unrecognized option '--bogus'\n")) << o.err.data();
+    // A usage error is told first, with or without a display; the toolkit's options are no
+    // usage error.
+    for (const QStringList& env : {QStringList{}, QStringList{"QT_QPA_PLATFORM=offscreen"}}) {
+        o = RunProgram({QStringLiteral("--bogus")}, env);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_TRUE(o.err.startsWith("kelvora: unrecognized option '--bogus'\n")) << o.err.data();
+    }
+    EXPECT_EQ(ParseCommandLine(Args({"-platform", "offscreen", "-reverse", "a.swf"})).action,
+              CommandLine::Action::Run);
 }
 
 // A Unix socket nobody answers on: `listening` keeps it open (a window that hangs), otherwise
