@@ -80,6 +80,14 @@ bool CCodecDecoder::Decodes(uint32_t format) {
     return CodecFor(format) != AV_CODEC_ID_NONE;
 }
 
+bool CCodecDecoder::Available() {
+    return LoadedLibAv() != nullptr;
+}
+
+std::string CCodecDecoder::LibraryError() {
+    return LibAvLoadError();
+}
+
 void CCodecDecoder::Close() {
     m_swr.reset();
     m_packet.reset();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 struct AVCodecContext;
@@ -36,6 +37,10 @@ class CCodecDecoder {
     // True for the Flash sound formats this class decodes: 4, 5, 6 (Nellymoser 16 kHz, 8 kHz,
     // any rate), 7 (G.711 A-law), 8 (G.711 mu-law), 10 (AAC), 11 (Speex).
     static bool Decodes(uint32_t format);
+    // Whether the libraries that decode them can be loaded (they are, if they can), and why not,
+    // in the loader's words.
+    static bool Available();
+    static std::string LibraryError();
 
     // Opens a decoder for Flash sound format `format` with the rate and channels the container
     // gives for it (the caller applies the container's rules). AAC takes its rate and channels

@@ -28,7 +28,14 @@ CCodecSound::~CCodecSound() {
 bool CCodecSound::Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
                        const uint8_t* config, size_t configSize) {
     m_format = format;
-    return m_decoder.Open(format, sampleRate, channels, config, configSize);
+    if (m_decoder.Open(format, sampleRate, channels, config, configSize)) {
+        return true;
+    }
+    if (!CCodecDecoder::Available()) {
+        m_failure = Failure::LibraryMissing;
+        m_library = CCodecDecoder::LibraryError();
+    }
+    return false;
 }
 
 bool CCodecSound::AddMovieData(const uint8_t* data, size_t size) {

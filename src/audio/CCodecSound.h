@@ -23,7 +23,8 @@ class CCodecSound {
     CCodecSound(const CCodecSound&) = delete;
     CCodecSound& operator=(const CCodecSound&) = delete;
 
-    // Opens the decoder; see CCodecDecoder::Open.
+    // Opens the decoder; see CCodecDecoder::Open. When its libraries cannot be loaded, the sound
+    // fails with LibraryMissing.
     bool Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
               const uint8_t* config = nullptr, size_t configSize = 0);
     bool IsOpen() const { return m_decoder.IsOpen(); }
@@ -45,6 +46,8 @@ class CCodecSound {
     uint16_t Channels() const { return m_channels; }
     uint32_t SampleCount() const { return m_frames; }
     Failure Failed() const { return m_failure; }
+    // With Failed() == LibraryMissing: what the loader said.
+    const std::string& LibraryError() const { return m_library; }
 
   private:
     bool Take(const int16_t* samples, uint32_t frames, uint32_t sampleRate, uint16_t channels);
@@ -66,6 +69,7 @@ class CCodecSound {
     uint16_t m_channels = 0;
     uint32_t m_frames = 0;
     Failure m_failure = Failure::None;
+    std::string m_library;
 };
 
 }  // namespace kelvora

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <mutex>
 
 extern "C" {
@@ -15,48 +16,110 @@ namespace kelvora {
 
 namespace {
 
-bool Load(LibAv& av) {
-    void* const libraries[] = {
-        ::dlopen("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
-        ::dlopen("libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
-                 RTLD_NOW | RTLD_LOCAL),
-        ::dlopen("libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
+struct LibAvState {
+    std::atomic<const LibAv*> ready{nullptr};  // once loaded: decoders ask for it at every call
+    std::mutex mutex;
+    bool tried = false;
+    LibAv av;
+    bool loaded = false;
+    std::string error;
+    LibraryOpener opener;
+};
+
+LibAvState& State() {
+    static LibAvState state;
+    return state;
+}
+
+void* OpenLibrary(const char* soname, std::string& error) {
+    void* library = ::dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* why = ::dlerror();
+        error = why ? why : std::string(soname) + " cannot be loaded";
+    }
+    return library;
+}
+
+bool Load(LibAvState& state) {
+    const char* const sonames[] = {
+        "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
+        "libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
+        "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
     };
+    void* libraries[3] = {};
+    for (size_t i = 0; i < 3; ++i) {
+        std::string error;
+        libraries[i] =
+            state.opener ? state.opener(sonames[i], error) : OpenLibrary(sonames[i], error);
+        if (!libraries[i]) {
+            state.error = error;
+            return false;
+        }
+    }
     // Each function is looked up in the library that defines it; the libraries stay loaded
     // for the life of the process.
     const auto find = [&libraries](const char* name) -> void* {
         for (void* library : libraries) {
-            if (library) {
-                if (void* symbol = ::dlsym(library, name)) {
-                    return symbol;
-                }
+            if (void* symbol = ::dlsym(library, name)) {
+                return symbol;
             }
         }
         return nullptr;
     };
-    bool complete = true;
-#define KELVORA_LIBAV_FIND(name)                                \
-    av.name = reinterpret_cast<decltype(&::name)>(find(#name)); \
-    complete = complete && av.name != nullptr;
+    LibAv& av = state.av;
+#define KELVORA_LIBAV_FIND(name)                                                                 \
+    av.name = reinterpret_cast<decltype(&::name)>(find(#name));                                  \
+    if (!av.name) {                                                                              \
+        state.error = std::string("the symbol " #name " is missing from ") + sonames[0] + ", " + \
+                      sonames[1] + " and " + sonames[2];                                         \
+        return false;                                                                            \
+    }
     KELVORA_LIBAV_FUNCTIONS(KELVORA_LIBAV_FIND)
 #undef KELVORA_LIBAV_FIND
-    return complete;
+    return true;
+}
+
+LibAvState& Loaded() {
+    LibAvState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!state.tried) {
+        state.tried = true;
+        state.loaded = Load(state);
+        if (state.loaded) {
+            // Broken packets are the library's to report on stderr; the core shows nothing.
+            state.av.av_log_set_level(AV_LOG_QUIET);
+            state.error.clear();
+            state.ready.store(&state.av, std::memory_order_release);
+        }
+    }
+    return state;
 }
 
 }  // namespace
 
 const LibAv* LoadedLibAv() {
-    static LibAv av;
-    static bool loaded = false;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        loaded = Load(av);
-        if (loaded) {
-            // Broken packets are the library's to report on stderr; the core shows nothing.
-            av.av_log_set_level(AV_LOG_QUIET);
-        }
-    });
-    return loaded ? &av : nullptr;
+    if (const LibAv* av = State().ready.load(std::memory_order_acquire)) {
+        return av;
+    }
+    LibAvState& state = Loaded();
+    return state.loaded ? &state.av : nullptr;
+}
+
+std::string LibAvLoadError() {
+    LibAvState& state = Loaded();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.error;
+}
+
+void ReloadLibAvForTesting(LibraryOpener opener) {
+    LibAvState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.ready.store(nullptr, std::memory_order_release);
+    state.tried = false;
+    state.loaded = false;
+    state.av = LibAv{};
+    state.error.clear();
+    state.opener = std::move(opener);
 }
 
 }  // namespace kelvora

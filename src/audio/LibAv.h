@@ -8,6 +8,9 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <functional>
+#include <string>
+
 namespace kelvora {
 
 // The functions of libavcodec, libavutil and libswresample the decoders use.
@@ -47,5 +50,14 @@ struct LibAv {
 // bring dozens of libraries with them, so a program that never meets such a sound starts
 // without any of them.
 const LibAv* LoadedLibAv();
+// Why they could not be loaded, in the loader's words (which library, or which symbol is
+// missing from them); empty when they are loaded. Loads them if that has not been tried yet.
+std::string LibAvLoadError();
+
+// How a library is opened: a handle, or null with the reason in `error`.
+using LibraryOpener = std::function<void*(const char* soname, std::string& error)>;
+// Forgets the libraries and opens them with `opener` the next time (null: dlopen) — for tests
+// of a machine without them; not while a decoder is open.
+void ReloadLibAvForTesting(LibraryOpener opener);
 
 }  // namespace kelvora

@@ -174,9 +174,9 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
                 names += (names.empty() ? "" : ",") + name;
             }
             out << ListingField(FileNamePart(listing.path)) << '\t'
-                << (s.outputName.empty() ? "-" : ListingField(s.outputName))
-                << '\t' << s.kind << '\t' << s.timeline << '\t' << s.characterId << '\t' << s.format
-                << '\t' << s.sampleRate << '\t' << s.bitsPerSample << '\t' << s.channels << '\t'
+                << (s.outputName.empty() ? "-" : ListingField(s.outputName)) << '\t' << s.kind
+                << '\t' << s.timeline << '\t' << s.characterId << '\t' << s.format << '\t'
+                << s.sampleRate << '\t' << s.bitsPerSample << '\t' << s.channels << '\t'
                 << s.sampleFrames << '\t' << PreciseLengthText(s.sampleFrames, s.sampleRate) << '\t'
                 << (names.empty() ? "-" : ListingField(names)) << '\t'
                 << (s.converted ? "converted" : "skipped: " + s.skipReason) << '\n';

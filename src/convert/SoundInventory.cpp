@@ -1,5 +1,6 @@
 #include "convert/SoundInventory.h"
 
+#include "audio/CCodecDecoder.h"
 #include "engine/OutputNaming.h"
 #include "engine/PathUtil.h"
 #include "engine/SoundFormat.h"
@@ -51,7 +52,8 @@ void ListMovie(const std::string& path, const ConversionOptions& options, bool t
         const bool empty = s.IsStream() && line.sampleFrames == 0;
         line.converted = skip == Failure::None && !empty;
         if (skip != Failure::None) {
-            line.skipReason = FailureText(skip, s.format, optionName);
+            line.skipReason =
+                FailureText(skip, s.format, optionName, CCodecDecoder::LibraryError());
         } else if (empty) {
             line.skipReason = "it holds no samples";
         }
@@ -89,10 +91,17 @@ void ListVideo(const std::string& path, const ConversionOptions& options, bool t
     line.channels = track.channels;
     line.sampleFrames = track.sampleFrames;
     line.converted = plain || (wide && options.allFormats);
-    if (!line.converted) {
+    if (line.converted && CCodecDecoder::Decodes(track.format) && !CCodecDecoder::Available()) {
+        line.converted = false;
+        line.skipReason = FailureText(Failure::LibraryMissing, track.format, optionName,
+                                      CCodecDecoder::LibraryError());
+    } else if (!line.converted) {
         line.skipReason =
             FailureText(wide ? Failure::FormatNeedsOption : Failure::FormatUnsupported,
                         track.format, optionName);
+    }
+    if (!line.converted) {
+        line.outputName.clear();  // a track that is not converted writes nothing
     }
     listing.sounds.push_back(std::move(line));
 }

@@ -68,7 +68,8 @@ Failure WriteFailure(int error) {
     return error == ENOSPC || error == EDQUOT ? Failure::DiskFull : Failure::WriteFailed;
 }
 
-std::string FailureText(Failure why, uint32_t format, const std::string& optionName) {
+std::string FailureText(Failure why, uint32_t format, const std::string& optionName,
+                        const std::string& library) {
     const std::string name = SoundFormatName(format);
     switch (why) {
         case Failure::None:
@@ -107,6 +108,8 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
             return "the MP3 encoder failed";
         case Failure::DecoderFailed:
             return "the MP3 sound could not be decoded";
+        case Failure::LibraryMissing:
+            return name + " sound cannot be decoded: " + library;
     }
     return {};
 }
@@ -125,7 +128,7 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
                                         const std::string& optionName) {
     std::vector<std::string> lines;
     if (report.failure != Failure::None) {
-        lines.push_back(FailureText(report.failure, report.format, optionName));
+        lines.push_back(FailureText(report.failure, report.format, optionName, report.library));
     }
     for (const ConversionReport::Skipped& s : report.skipped) {
         std::string line = Sounds(s.count, SoundFormatName(s.format)) + " skipped";
@@ -139,6 +142,9 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
                 break;
             case SkipReason::NothingDecoded:
                 line += std::string(" (nothing in ") + them + " could be decoded)";
+                break;
+            case SkipReason::LibraryMissing:
+                line += " (" + report.library + ")";
                 break;
         }
         lines.push_back(std::move(line));

@@ -26,10 +26,11 @@ enum class Failure : uint8_t {
     WriteFailed,        // a write failed otherwise
     EncoderFailed,      // the MP3 encoder failed
     DecoderFailed,      // the MP3 decoder found no sound it could decode
+    LibraryMissing,     // the libraries that decode a sound format cannot be loaded
 };
 
 // Why sounds of a movie were skipped.
-enum class SkipReason : uint8_t { NeedsOption, Unsupported, NothingDecoded };
+enum class SkipReason : uint8_t { NeedsOption, Unsupported, NothingDecoded, LibraryMissing };
 
 // What one conversion has to tell beyond its status: the reason it failed, the sounds it
 // skipped for their format, and the sounds it could not write.
@@ -42,6 +43,9 @@ struct ConversionReport {
 
     Failure failure = Failure::None;
     uint32_t format = 0;  // the sound format the failure names
+    // Why the decoding libraries could not be loaded, in the loader's words, when a failure or a
+    // skip says LibraryMissing.
+    std::string library;
     std::vector<Skipped> skipped;
     Failure lost = Failure::None;  // why sounds were not written (the first reason met)
     uint32_t lostCount = 0;
@@ -64,9 +68,10 @@ struct ConversionReport {
 // Failure from a write's error number: the disk full (or the quota used up), or another error.
 Failure WriteFailure(int error);
 
-// The text of one failure, naming `format` where the failure names a sound format and the
-// every-format option as `optionName`.
-std::string FailureText(Failure why, uint32_t format, const std::string& optionName);
+// The text of one failure, naming `format` where the failure names a sound format, the
+// every-format option as `optionName`, and what the loader said of missing libraries.
+std::string FailureText(Failure why, uint32_t format, const std::string& optionName,
+                        const std::string& library = {});
 
 // What the report tells, one line each, for a user who turns the every-format option on by
 // `optionName` ("--all-formats"). Empty when there is nothing to tell.

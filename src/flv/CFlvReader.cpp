@@ -264,7 +264,10 @@ bool CFlvReader::StartCodecTrack(uint32_t format, uint32_t rateIndex, bool stere
     m_outputIsMp3 = false;
     m_codec = std::make_unique<CCodecSound>([this] { return ClaimFlvName(m_outputBase, ".wav"); });
     if (format != kFormatAac && !m_codec->Open(format, rate, channels)) {
-        m_report.Fail(Failure::FormatUnsupported, format);
+        m_report.library = m_codec->LibraryError();
+        m_report.Fail(m_codec->Failed() == Failure::LibraryMissing ? Failure::LibraryMissing
+                                                                   : Failure::FormatUnsupported,
+                      format);
         m_codec.reset();
         return false;
     }
@@ -311,6 +314,7 @@ void CFlvReader::FinishOutput() {
             m_channels = m_codec->Channels();
             m_bitsPerSample = 16;
         } else {
+            m_report.library = m_codec->LibraryError();
             m_report.Fail(m_codec->Failed(), static_cast<uint32_t>(m_format));
             m_outputPath.clear();
         }

@@ -169,6 +169,9 @@ Failure CSwfReader::SkipOf(const SwfSound& s) const {
         return !m_options.allFormats && AllFormatsConverts(s.format) ? Failure::FormatNeedsOption
                                                                      : Failure::FormatUnsupported;
     }
+    if (!Supported(s.format) && !CCodecDecoder::Available()) {
+        return Failure::LibraryMissing;
+    }
     return s.IsStream() && s.samplesPerBlock == 0 ? Failure::EmptyStreamHead : Failure::None;
 }
 
@@ -222,7 +225,11 @@ void CSwfReader::WriteElements(bool forMp3) {
             // stream at all.
             if (skip != Failure::EmptyStreamHead &&
                 !(s.IsStream() && (!s.HasBlocks() || s.samplesPerBlock == 0))) {
-                m_report.Skip(s.format, SkipReasonFor(s.format));
+                if (skip == Failure::LibraryMissing) {
+                    m_report.library = CCodecDecoder::LibraryError();
+                }
+                m_report.Skip(s.format, skip == Failure::LibraryMissing ? SkipReason::LibraryMissing
+                                                                        : SkipReasonFor(s.format));
             }
             continue;
         }

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "audio/CCodecDecoder.h"
+#include "audio/LibAv.h"
 #include "cli/Cli.h"
 #include "engine/PathUtil.h"
 #include "support/AudioFixtures.h"
@@ -408,6 +411,64 @@ TEST(CliConvert, AdpcmWithTheEightBitFlagDecodesAsFfmpegDoes) {
         EXPECT_EQ(bytes[34], 16) << wav;  // bits per sample
         EXPECT_TRUE(Bytes(bytes.begin() + 44, bytes.end()) == ref) << wav;
     }
+}
+
+// On a machine where the decoding libraries cannot be loaded, every reason that follows from it
+// says which library or symbol is missing, as the loader said.
+TEST(CliConvert, MissingDecodingLibrariesAreNamedInEveryReason) {
+    TempDir dir;
+    ASSERT_TRUE(
+        WriteFileBytes(dir.File("talk.flv"), ReadFileBytes(TestDataDir() + "/codecs/nelly8k.flv")));
+    ASSERT_TRUE(WriteFileBytes(dir.File("aac.flv"),
+                               ReadFileBytes(TestDataDir() + "/codecs/aac22k_mono.flv")));
+    SwfMovie movie;
+    movie.tags = Concat({DefineSound(1, 6, 2, true, false, 256, Bytes(64, 0)), SwfEndTag()});
+    ASSERT_TRUE(WriteFileBytes(dir.File("game.swf"), BuildSwf(movie)));
+    const std::vector<std::string> files = {dir.File("talk.flv"), dir.File("aac.flv"),
+                                            dir.File("game.swf")};
+    struct Case {
+        LibraryOpener opener;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {[](const char* soname, std::string& error) -> void* {
+             if (std::string(soname).rfind("libavcodec", 0) == 0) {
+                 error = std::string(soname) + ": cannot open shared object file";
+                 return nullptr;
+             }
+             return ::dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+         },
+         ": cannot open shared object file"},
+        // Another library where libavcodec should be: its functions are missing.
+        {[](const char* soname, std::string&) -> void* {
+             return ::dlopen(std::string(soname).rfind("libavcodec", 0) == 0 ? "libz.so.1" : soname,
+                             RTLD_NOW | RTLD_LOCAL);
+         },
+         "the symbol avcodec_alloc_context3 is missing from"}};
+    for (const Case& c : cases) {
+        ReloadLibAvForTesting(c.opener);
+        std::string out, err;
+        std::vector<std::string> args = {"--all-formats", "--to", "wav"};
+        args.insert(args.end(), files.begin(), files.end());
+        EXPECT_EQ(RunCliArgs(args, out, err), kExitFailed);
+        const std::string said = CCodecDecoder::LibraryError();
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(err, "kelvora-cli: talk.flv: Nellymoser sound cannot be decoded: " + said +
+                           "\nkelvora-cli: aac.flv: AAC sound cannot be decoded: " + said +
+                           "\nkelvora-cli: game.swf: 1 Nellymoser sound skipped (" + said + ")\n");
+        args[0] = "--list";
+        args.insert(args.begin(), "--all-formats");
+        EXPECT_EQ(RunCliArgs(args, out, err), kExitOk);
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
+        size_t lines = 0;
+        for (size_t at = 0; (at = out.find("skipped: ", at)) != std::string::npos; ++at) {
+            ++lines;
+        }
+        EXPECT_EQ(lines, 3u) << out;
+        EXPECT_NE(out.find("\t-\ttrack\t"), std::string::npos) << out;
+    }
+    ReloadLibAvForTesting(nullptr);
+    ASSERT_TRUE(CCodecDecoder::Available());
 }
 
 }  // namespace
