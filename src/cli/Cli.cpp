@@ -14,8 +14,8 @@
 #include "engine/SourceIndex.h"
 #include "engine/Version.h"
 #include "merge/CMp3Merger.h"
-#include "ui/ColumnTexts.h"
-#include "ui/FolderSearch.h"
+#include "convert/ColumnTexts.h"
+#include "engine/FolderSearch.h"
 
 namespace kelvora {
 

@@ -37,6 +37,10 @@ bool SamePath(const std::string& a, const std::string& b);
 // The path made absolute against the current folder and normalised ("a/../b" becomes "b").
 std::string AbsolutePath(const std::string& path);
 
+// Reads one level of a shortcut (a symbolic link): its target, a relative target taken from the
+// link's folder. False when the path is no link or its target cannot be read.
+bool ResolveShortcut(const std::string& path, std::string& target);
+
 // ASCII lower case; file names are bytes, so only A-Z change.
 std::string LowerAscii(std::string_view text);
 

@@ -9,7 +9,7 @@
 #include "engine/ConversionReport.h"
 #include "engine/Records.h"
 #include "engine/SourceIndex.h"
-#include "ui/ColumnTexts.h"
+#include "convert/ColumnTexts.h"
 #include "ui/CommandIds.h"
 #include "ui/ProgramOptions.h"
 #include "ui/Shell.h"

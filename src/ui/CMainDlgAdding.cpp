@@ -4,7 +4,7 @@
 #include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
 #include "ui/CMainDlg.h"
-#include "ui/FolderSearch.h"
+#include "engine/FolderSearch.h"
 #include "ui/ShellHelpers.h"
 
 namespace kelvora {

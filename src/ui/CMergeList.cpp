@@ -2,7 +2,7 @@
 
 #include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
-#include "ui/ColumnTexts.h"
+#include "convert/ColumnTexts.h"
 
 namespace kelvora {
 

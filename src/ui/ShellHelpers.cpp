@@ -10,7 +10,7 @@
 
 #include "engine/PathUtil.h"
 #include "engine/Version.h"
-#include "ui/ColumnTexts.h"
+#include "convert/ColumnTexts.h"
 
 namespace kelvora {
 
@@ -71,42 +71,6 @@ bool Spawn(const std::string& program, const std::string& argument) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// A link's target as an absolute path. Text normalisation is kept to targets without "..": in
-// "dir/../x" the ".." is the parent of wherever "dir" leads, which is another folder when "dir"
-// is itself a link, so such a target's folder is asked of the file system instead.
-std::string LinkTargetPath(const std::string& joined) {
-    bool hasParentStep = false;
-    size_t start = 0;
-    while (start <= joined.size()) {
-        const size_t end = std::min(joined.find(kPathSeparator, start), joined.size());
-        if (joined.compare(start, end - start, "..") == 0) {
-            hasParentStep = true;
-            break;
-        }
-        start = end + 1;
-    }
-    if (!hasParentStep) {
-        return AbsolutePath(joined);
-    }
-    // The last component is kept as it is: it may be a link that the caller judges itself.
-    const size_t slash = joined.rfind(kPathSeparator);
-    const std::string leaf = slash == std::string::npos ? joined : joined.substr(slash + 1);
-    const std::string folder = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string(1, kPathSeparator)
-                                                          : joined.substr(0, slash);
-    const bool leafIsStep = leaf == "." || leaf == "..";
-    char* real = ::realpath((leafIsStep ? joined : folder).c_str(), nullptr);
-    if (!real) {
-        return AbsolutePath(joined);  // a dangling target: the text is all there is
-    }
-    std::string out = real;
-    std::free(real);
-    if (!leafIsStep) {
-        out = (out.back() == kPathSeparator ? out : out + kPathSeparator) + leaf;
-    }
-    return out;
-}
-
 }  // namespace
 
 int32_t OpenDocument(Shell& shell, const std::string& target) {
@@ -150,31 +114,6 @@ std::string OpenFailureText(const std::string& path, int32_t code) {
             break;
     }
     return std::string(kProgramTitle) + " cannot open '" + name + "': " + reason;
-}
-
-bool ResolveShortcut(const std::string& path, std::string& target) {
-    target.clear();
-    std::vector<char> buf(4096);
-    for (;;) {
-        const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
-        if (n < 0) {
-            return false;
-        }
-        if (static_cast<size_t>(n) < buf.size()) {
-            std::string link(buf.data(), static_cast<size_t>(n));
-            if (link.empty()) {
-                return false;
-            }
-            if (link.front() != kPathSeparator) {
-                const auto slash = path.rfind(kPathSeparator);
-                link =
-                    (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + link;
-            }
-            target = LinkTargetPath(link);
-            return true;
-        }
-        buf.resize(buf.size() * 2);
-    }
 }
 
 bool StartBrowserProcess(const std::string& target) {

@@ -20,10 +20,6 @@ bool OpenWithDesktop(Shell& shell, const std::string& path, bool browserFallback
 // that the desktop answered `code` (a failure code of ShellErrorText) for.
 std::string OpenFailureText(const std::string& path, int32_t code);
 
-// Reads one level of a shortcut (a symbolic link): its target, a relative target taken from the
-// link's folder. False when the path is no link or its target cannot be read.
-bool ResolveShortcut(const std::string& path, std::string& target);
-
 // Starts the desktop's web browser on `target` ($BROWSER, else x-www-browser, else xdg-open).
 // The target is one argument of its own: no shell and no splitting on spaces.
 bool StartBrowserProcess(const std::string& target);

@@ -1,4 +1,4 @@
-#include "ui/ColumnTexts.h"
+#include "convert/ColumnTexts.h"
 
 #include <cstdarg>
 #include <cstdio>

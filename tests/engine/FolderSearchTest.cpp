@@ -1,4 +1,4 @@
-#include "ui/FolderSearch.h"
+#include "engine/FolderSearch.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

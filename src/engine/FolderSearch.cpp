@@ -1,4 +1,4 @@
-#include "ui/FolderSearch.h"
+#include "engine/FolderSearch.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "engine/PathUtil.h"
-#include "ui/ShellHelpers.h"
 
 namespace kelvora {
 
