@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -126,6 +127,10 @@ void WindowBatch(benchmark::State& state, const std::vector<std::string>& paths,
         desktop->dlg.LoadFiles(paths);
         state.ResumeTiming();
         desktop->dlg.OnCommand(command);
+        // The window's event loop runs until the batch's news have all come in.
+        while (desktop->dlg.Converting()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         state.PauseTiming();
         for (const auto& item : desktop->dlg.Items()) {
             for (const OutputItem& output : item->outputs) {

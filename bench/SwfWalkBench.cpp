@@ -29,8 +29,7 @@ void WalkTinyTags(benchmark::State& state) {
     for (auto _ : state) {
         CSwfReader reader;
         reader.OpenMemory(file.data(), file.size(), false, dir.File("movie"));
-        reader.WalkTags(false);
-        reader.CloseStream();
+        reader.WalkTags();
         reader.WriteElements();
         benchmark::DoNotOptimize(reader.Elements().size());
     }

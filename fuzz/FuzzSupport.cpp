@@ -86,14 +86,12 @@ void WalkMovie(const uint8_t* data, size_t size, const ConversionOptions& option
             // Only inflation adds bytes.
             KELVORA_FUZZ_CHECK(reader.DataSize() <= size ||
                                (size >= 1 && (data[0] == 'C' || data[0] == 'Z')));
-            reader.WalkTags(false);
-            reader.CloseStream();  // the main timeline's last stream, as a conversion does
+            reader.WalkTags();
             // What a listing tells, then what a conversion writes.
-            const std::vector<std::string> names = reader.PlannedNames(true);
-            KELVORA_FUZZ_CHECK(names.size() == reader.Sounds().size());
-            for (const SwfSound& sound : reader.Sounds()) {
-                reader.PlannedSampleCount(sound);
-            }
+            const SwfPlan plan = PlanSwf(reader.Records(), reader.Bytes(), reader.Header(), options,
+                                         true, scratch.File("movie"));
+            KELVORA_FUZZ_CHECK(plan.sounds.size() == reader.Records().sounds.size());
+            KELVORA_FUZZ_CHECK(plan.list.sounds.size() <= plan.sounds.size());
             reader.WriteElements();
             // Every element listed is a whole file of its own; WAV elements read back.
             for (const OutputItem& element : reader.Elements()) {

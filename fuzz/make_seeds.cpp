@@ -398,12 +398,9 @@ void AdpcmSeeds(const fs::path& root) {
                     sounds.emplace_back(start, end);
                 }
             });
-            reader.WalkTags(false);
-            const Bytes body = [&] {
-                // The whole body buffer, so that the offsets of the visitor apply.
-                Bytes all(reader.Bits().Data(), reader.Bits().Data() + reader.DataSize());
-                return all;
-            }();
+            reader.WalkTags();
+            // The whole body buffer, so that the offsets of the visitor apply.
+            const Bytes body(reader.Bytes(), reader.Bytes() + reader.DataSize());
             for (const auto& [start, end] : sounds) {
                 const uint8_t flags = body[start + 2];
                 const uint32_t count = body[start + 3] | (body[start + 4] << 8);

@@ -88,6 +88,34 @@ std::string CCodecDecoder::LibraryError() {
     return LibAvLoadError();
 }
 
+bool CCodecDecoder::Probe(uint32_t format, uint32_t sampleRate, uint16_t channels,
+                          const std::vector<uint8_t>& config,
+                          const std::vector<std::vector<uint8_t>>& packets, Probed& probed) {
+    probed = Probed{};
+    CCodecDecoder decoder;
+    if (!decoder.Open(format, sampleRate, channels, config.data(), config.size())) {
+        return false;
+    }
+    uint32_t frames = 0;
+    const DecodedSink sink = [&](const int16_t*, uint32_t n, uint32_t rate, uint16_t ch) {
+        if (probed.sampleRate == 0) {
+            probed.sampleRate = rate;
+            probed.channels = ch;
+        }
+        frames += n;
+        return true;
+    };
+    for (const std::vector<uint8_t>& packet : packets) {
+        frames = 0;
+        decoder.Decode(packet.data(), packet.size(), sink);
+        if (frames > 0) {
+            probed.framesPerPacket = frames;
+            break;
+        }
+    }
+    return probed.sampleRate != 0;
+}
+
 void CCodecDecoder::Close() {
     m_swr.reset();
     m_packet.reset();

@@ -48,6 +48,17 @@ class CCodecDecoder {
     // one or with one the library refuses. False for other formats or when the library refuses.
     bool Open(uint32_t format, uint32_t sampleRate, uint16_t channels,
               const uint8_t* config = nullptr, size_t configSize = 0);
+    // What the first packets of a sound decode to, with a decoder of their own: AAC with SBR
+    // comes out at twice the rate its configuration gives, which only its frames tell. False
+    // when nothing decodes.
+    struct Probed {
+        uint32_t sampleRate = 0;
+        uint16_t channels = 0;
+        uint32_t framesPerPacket = 0;  // of the first packet that gave any
+    };
+    static bool Probe(uint32_t format, uint32_t sampleRate, uint16_t channels,
+                      const std::vector<uint8_t>& config,
+                      const std::vector<std::vector<uint8_t>>& packets, Probed& probed);
     // Decodes one packet (an audio tag body after its FLV bytes) and hands what it yields to
     // `sink`. False when the decoder rejected the packet (the caller skips it and goes on) or
     // the sink refused (the caller knows, and stops).

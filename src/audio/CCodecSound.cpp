@@ -42,8 +42,8 @@ bool CCodecSound::AddMovieData(const uint8_t* data, size_t size) {
     if (m_format != kFormatSpeex) {
         return Add(data, size);
     }
-    for (const auto& [start, end] : SpeexFrameRanges(data, size)) {
-        if (!Add(data + start, end - start)) {
+    for (const SpeexPacket& packet : SpeexMoviePackets(data, size)) {
+        if (!Add(data + packet.start, packet.end - packet.start)) {
             return false;
         }
     }

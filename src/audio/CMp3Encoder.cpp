@@ -3,6 +3,10 @@
 #include <lame/lame.h>
 
 #include <algorithm>
+#include <climits>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "audio/LameLock.h"
 #include "audio/WavFile.h"
@@ -69,6 +73,36 @@ bool CMp3Encoder::Initialise() {
     std::lock_guard<std::mutex> lock(LameSetupMutex());
     m_initialised = m_lame && lame_init_params(m_lame.get()) != -1;
     return m_initialised;
+}
+
+uint32_t CMp3Encoder::RateFor(uint32_t inputRate, uint16_t channels) {
+    static std::mutex mutex;
+    static std::map<std::pair<uint32_t, uint16_t>, uint32_t> known;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const auto it = known.find({inputRate, channels}); it != known.end()) {
+            return it->second;
+        }
+    }
+    uint32_t rate = 0;
+    {
+        std::lock_guard<std::mutex> lock(LameSetupMutex());
+        if (lame_global_flags* lame = lame_init()) {
+            lame_set_num_channels(lame, std::clamp<int>(channels, 1, 2));
+            lame_set_in_samplerate(lame,
+                                   static_cast<int>(std::min<uint32_t>(inputRate, INT32_MAX)));
+            if (channels == 1) {
+                lame_set_mode(lame, MONO);
+            }
+            if (lame_init_params(lame) != -1 && lame_get_out_samplerate(lame) > 0) {
+                rate = static_cast<uint32_t>(lame_get_out_samplerate(lame));
+            }
+            lame_close(lame);
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    known[{inputRate, channels}] = rate;
+    return rate;
 }
 
 uint32_t CMp3Encoder::OutputRate() const {

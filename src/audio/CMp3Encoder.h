@@ -38,6 +38,9 @@ class CMp3Encoder {
     void SetMode(int mode);  // 0, 1 or 3; anything else is taken as 0
     // False when the library refuses the settings.
     bool Initialise();
+    // The rate the library encodes a sound of `inputRate` to (it takes only MPEG rates: 5512 Hz
+    // becomes 8000); 0 when it refuses the rate.
+    static uint32_t RateFor(uint32_t inputRate, uint16_t channels);
 
     // Encodes `count` sample frames of 16-bit samples (`right` unused for one channel) and
     // appends what the library produced. False on an encoding error or a failed write.

@@ -1,5 +1,7 @@
 #include "audio/Mp3Frame.h"
 
+#include <algorithm>
+
 namespace kelvora {
 
 namespace {
@@ -48,6 +50,28 @@ std::vector<uint8_t> SilentMp3Frame(const uint8_t* bytes, size_t size) {
     frame[3] = bytes[3];
     // Zero side information: no main data, no spectral values, so the frame decodes to silence.
     return frame;
+}
+
+void CMp3FrameCounter::Add(const uint8_t* data, size_t size) {
+    size_t at = static_cast<size_t>(std::min<uint64_t>(m_skip, size));
+    m_skip -= at;
+    Mp3FrameHeader header;
+    while (at + 4 <= size) {
+        if (!ParseMp3FrameHeader(data + at, size - at, header)) {
+            ++at;
+            continue;
+        }
+        if (m_frames == 0) {
+            m_first = header;
+        }
+        ++m_frames;
+        m_samples += header.samplesPerFrame;
+        if (at + header.frameBytes > size) {
+            m_skip = at + header.frameBytes - size;
+            return;
+        }
+        at += header.frameBytes;
+    }
 }
 
 }  // namespace kelvora

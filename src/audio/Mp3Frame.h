@@ -23,4 +23,24 @@ bool ParseMp3FrameHeader(const uint8_t* bytes, size_t size, Mp3FrameHeader& head
 // bytes do not start with a frame header ParseMp3FrameHeader takes.
 std::vector<uint8_t> SilentMp3Frame(const uint8_t* bytes, size_t size);
 
+// Counts the Layer III frames of an MP3 stream handed on in pieces (a movie's stream blocks, a
+// video's audio tags), where a frame may run on into the next piece: the frames as their headers
+// give them, bytes between frames stepped over as a decoder steps over them.
+class CMp3FrameCounter {
+  public:
+    void Add(const uint8_t* data, size_t size);
+    uint64_t Frames() const { return m_frames; }
+    // The sample frames the frames decode to.
+    uint64_t Samples() const { return m_samples; }
+    bool Found() const { return m_frames > 0; }
+    // The first frame's header: the stream's rate and channels.
+    const Mp3FrameHeader& First() const { return m_first; }
+
+  private:
+    uint64_t m_skip = 0;  // bytes of the last frame still to come
+    uint64_t m_frames = 0;
+    uint64_t m_samples = 0;
+    Mp3FrameHeader m_first;
+};
+
 }  // namespace kelvora

@@ -75,6 +75,15 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, F
         }
     }
     writeSilences(UINT64_MAX);  // silences after the last sound
+    // A sound of a known length lasts that long: what the decoder gave short of it is silence.
+    if (s.keep != UINT64_MAX) {
+        static const int16_t zeros[kChunkFrames] = {};
+        while (kept < s.keep) {
+            const auto n = static_cast<uint32_t>(std::min<uint64_t>(s.keep - kept, kChunkFrames));
+            writer.Write(zeros, zeros, n);
+            kept += n;
+        }
+    }
     decoder.Close();
     if (!writer.Close()) {
         failure = WriteFailure(writer.WriteError());

@@ -12,8 +12,10 @@ namespace kelvora {
 // sample frames that are not sound at its start (an encoder's latency, the decoder's delay),
 // its length, and silences where its timeline has frames without sound.
 struct Mp3ToWavShape {
-    uint64_t skip = 0;           // decoded sample frames dropped first
-    uint64_t keep = UINT64_MAX;  // sample frames kept after them, at most
+    uint64_t skip = 0;  // decoded sample frames dropped first
+    // Sample frames kept after them: the sound lasts exactly this long, cut or made up with
+    // silence at its end; UINT64_MAX: as long as it decodes.
+    uint64_t keep = UINT64_MAX;
     struct Silence {
         uint64_t at = 0;  // before the kept sample frame of this index
         uint64_t frames = 0;

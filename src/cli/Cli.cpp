@@ -7,15 +7,15 @@
 #include <thread>
 
 #include "cli/CliJson.h"
+#include "convert/Batch.h"
+#include "convert/ColumnTexts.h"
 #include "convert/ConversionJob.h"
-#include "convert/ParallelBatch.h"
 #include "convert/SoundInventory.h"
+#include "engine/FolderSearch.h"
 #include "engine/PathUtil.h"
 #include "engine/SourceIndex.h"
 #include "engine/Version.h"
 #include "merge/CMp3Merger.h"
-#include "convert/ColumnTexts.h"
-#include "engine/FolderSearch.h"
 
 namespace kelvora {
 
@@ -209,7 +209,8 @@ int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostre
     for (SourceItem& item : items) {
         batchItems.push_back(&item);
     }
-    CParallelBatch batch(batchItems, run.toMp3, run.options, run.jobs);
+    CBatch batch(batchItems, run.toMp3, run.options, run.jobs);
+    batch.Start();
 
     int status = kExitOk;
     nlohmann::json document = nlohmann::json::array();
@@ -221,7 +222,7 @@ int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostre
             out.flush();
         }
         batch.WaitFor(k);
-        const CParallelBatch::Result result = batch.ResultOf(k);
+        const CBatch::Result result = batch.ResultOf(k);
         if (!result.converted) {
             status = kExitFailed;
         }

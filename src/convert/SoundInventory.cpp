@@ -1,6 +1,5 @@
 #include "convert/SoundInventory.h"
 
-#include "audio/CCodecDecoder.h"
 #include "engine/OutputNaming.h"
 #include "engine/PathUtil.h"
 #include "engine/SoundFormat.h"
@@ -12,98 +11,30 @@ namespace kelvora {
 
 namespace {
 
-void ListMovie(const std::string& path, const ConversionOptions& options, bool toMp3,
-               const std::string& optionName, FileListing& listing) {
-    CSwfReader reader;
-    reader.SetOptions(options);
-    if (!reader.Inspect(path)) {
-        listing.report = reader.Report();
-        return;
-    }
-    listing.read = true;
-    listing.movie = {reader.Width(), reader.Height(), static_cast<uint32_t>(reader.FrameRate()),
-                     static_cast<uint32_t>(reader.FrameCount()), reader.Version()};
-    listing.compression = reader.Signature() == 'C'   ? "zlib"
-                          : reader.Signature() == 'Z' ? "lzma"
-                                                      : "none";
-    const std::vector<std::string> names = reader.PlannedNames(toMp3);
-    for (const size_t i : reader.CompletionOrder()) {
-        const SwfSound& s = reader.Sounds()[i];
-        if (s.IsStream() && !s.HasBlocks()) {
-            continue;  // a stream without blocks writes nothing
-        }
-        SoundListing line;
-        line.outputName = names[i];
-        line.kind = s.IsStream() ? "stream" : "event";
-        line.timeline = s.sprite < 0 ? "main" : "sprite " + std::to_string(s.sprite);
-        line.characterId = s.IsStream() ? "-" : std::to_string(s.characterId);
-        line.format = SoundFormatName(s.format);
-        line.sampleRate = reader.PlannedSampleRate(s);
-        const Failure skip = reader.SkipOf(s);
-        const bool decoded = skip == Failure::None && s.format > kFormatPcmLittleEndian;
-        line.bitsPerSample = decoded || s.is16Bit ? 16 : 8;
-        line.channels = s.isStereo ? 2 : 1;
-        line.sampleFrames = reader.PlannedSampleCount(s);
-        const uint16_t owner = s.IsStream() ? static_cast<uint16_t>(s.sprite) : s.characterId;
-        if (!s.IsStream() || s.sprite >= 0) {
-            line.names = reader.Names().AllNamesOf(owner);
-        }
-        // A stream that gives no samples leaves no file; an event sound always does.
-        const bool empty = s.IsStream() && line.sampleFrames == 0;
-        line.converted = skip == Failure::None && !empty;
-        if (skip != Failure::None) {
-            line.skipReason =
-                FailureText(skip, s.format, optionName, CCodecDecoder::LibraryError());
-        } else if (empty) {
-            line.skipReason = "it holds no samples";
-        }
-        listing.sounds.push_back(std::move(line));
-    }
-}
-
-void ListVideo(const std::string& path, const ConversionOptions& options, bool toMp3,
-               const std::string& optionName, FileListing& listing) {
-    CFlvReader reader;
-    FlvTrackInfo track;
-    if (!reader.Inspect(path, track)) {
-        listing.report = reader.Report();
-        return;
-    }
-    listing.read = true;
-    listing.flvVersion = reader.Version();
-    if (!track.hasAudio) {
-        return;
-    }
-    const bool plain = track.format <= kFormatMp3;
-    const bool wide = track.format == kFormatPcmLittleEndian || track.format == kFormatMp38k ||
-                      (track.format >= kFormatNellymoser16k && track.format <= kFormatMulaw) ||
-                      track.format == kFormatAac || track.format == kFormatSpeex;
+SoundListing LineOf(const PlannedSound& p, const std::string& optionName) {
     SoundListing line;
-    const std::string base = PlannedOutputBase(path, SourceKind::Flv);
-    const std::string name = NextFlvName(base, toMp3 ? ".mp3" : ".wav");
-    line.outputName = name.empty() ? std::string() : FileNamePart(name.substr(0, name.size() - 4));
-    line.kind = "track";
-    line.timeline = "-";
-    line.characterId = "-";
-    line.format = SoundFormatName(track.format);
-    line.sampleRate = track.sampleRate;
-    line.bitsPerSample = track.bitsPerSample;
-    line.channels = track.channels;
-    line.sampleFrames = track.sampleFrames;
-    line.converted = plain || (wide && options.allFormats);
-    if (line.converted && CCodecDecoder::Decodes(track.format) && !CCodecDecoder::Available()) {
-        line.converted = false;
-        line.skipReason = FailureText(Failure::LibraryMissing, track.format, optionName,
-                                      CCodecDecoder::LibraryError());
-    } else if (!line.converted) {
-        line.skipReason =
-            FailureText(wide ? Failure::FormatNeedsOption : Failure::FormatUnsupported,
-                        track.format, optionName);
+    if (!p.path.empty() && p.Converted()) {
+        const std::string ext = ExtensionPart(p.path);
+        line.outputName = FileNamePart(p.path.substr(0, p.path.size() - ext.size()));
     }
+    line.kind = p.kind == SoundKind::Event    ? "event"
+                : p.kind == SoundKind::Stream ? "stream"
+                                              : "track";
+    line.timeline = p.kind == SoundKind::Track ? "-"
+                    : p.sprite < 0             ? "main"
+                                               : "sprite " + std::to_string(p.sprite);
+    line.characterId = p.kind == SoundKind::Event ? std::to_string(p.characterId) : "-";
+    line.format = SoundFormatName(p.format);
+    line.sampleRate = p.sampleRate;
+    line.bitsPerSample = p.bitsPerSample;
+    line.channels = p.channels;
+    line.sampleFrames = p.sampleFrames;
+    line.names = p.names;
+    line.converted = p.Converted();
     if (!line.converted) {
-        line.outputName.clear();  // a track that is not converted writes nothing
+        line.skipReason = FailureText(p.skip, p.format, optionName, p.skipDetail);
     }
-    listing.sounds.push_back(std::move(line));
+    return line;
 }
 
 }  // namespace
@@ -119,14 +50,37 @@ FileListing ListSounds(const std::string& path, const ConversionOptions& options
                        const std::string& optionName) {
     FileListing listing;
     listing.path = path;
+    const SourcePlan* plan = nullptr;
+    CSwfReader movie;
+    CFlvReader video;
     if (HasExtension(path, ".swf")) {
         listing.kind = SourceKind::Swf;
-        ListMovie(path, options, toMp3, optionName, listing);
+        movie.SetOptions(options);
+        listing.read = movie.Plan(path, toMp3);
+        listing.report = movie.Report();
+        if (listing.read) {
+            const SwfHeader& h = movie.Header();
+            listing.movie = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
+                             static_cast<uint32_t>(h.frameCount), h.version};
+            listing.compression = h.signature == 'C'   ? "zlib"
+                                  : h.signature == 'Z' ? "lzma"
+                                                       : "none";
+            plan = &movie.Planned();
+        }
     } else if (HasExtension(path, ".flv")) {
         listing.kind = SourceKind::Flv;
-        ListVideo(path, options, toMp3, optionName, listing);
+        video.SetOptions(options);
+        listing.read = video.Plan(path, toMp3);
+        listing.report = video.Report();
+        listing.flvVersion = video.Version();
+        plan = listing.read ? &video.Planned() : nullptr;
     } else {
         listing.report.Fail(Failure::NotSwfOrFlv);
+    }
+    if (plan) {
+        for (const PlannedSound& sound : plan->sounds) {
+            listing.sounds.push_back(LineOf(sound, optionName));
+        }
     }
     return listing;
 }

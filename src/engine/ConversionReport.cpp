@@ -6,39 +6,16 @@
 
 namespace kelvora {
 
-const char* SoundFormatName(uint32_t format) {
-    switch (format) {
-        case kFormatPcmNative:
-        case kFormatPcmLittleEndian:
-            return "PCM";
-        case kFormatAdpcm:
-            return "ADPCM";
-        case kFormatMp3:
-        case kFormatMp38k:
-            return "MP3";
-        case kFormatNellymoser16k:
-        case kFormatNellymoser8k:
-        case kFormatNellymoser:
-            return "Nellymoser";
-        case kFormatAlaw:
-        case kFormatMulaw:
-            return "G.711";
-        case kFormatAac:
-            return "AAC";
-        case kFormatSpeex:
-            return "Speex";
-        case 15:
-            return "device-specific";
-        default:
-            return "unknown";
-    }
-}
-
 void ConversionReport::Fail(Failure why, uint32_t soundFormat) {
     if (failure == Failure::None) {
         failure = why;
         format = soundFormat;
     }
+}
+
+void ConversionReport::Cut() {
+    failure = Failure::SourceChanged;
+    format = 0;
 }
 
 void ConversionReport::Skip(uint32_t soundFormat, SkipReason why) {
@@ -108,6 +85,8 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
             return "the MP3 encoder failed";
         case Failure::DecoderFailed:
             return "the MP3 sound could not be decoded";
+        case Failure::NoSamples:
+            return "it holds no samples";
         case Failure::LibraryMissing:
             return name + " sound cannot be decoded: " + library;
     }

@@ -27,6 +27,7 @@ enum class Failure : uint8_t {
     EncoderFailed,      // the MP3 encoder failed
     DecoderFailed,      // the MP3 decoder found no sound it could decode
     LibraryMissing,     // the libraries that decode a sound format cannot be loaded
+    NoSamples,          // a stream whose blocks hold no samples
 };
 
 // Why sounds of a movie were skipped.
@@ -60,6 +61,9 @@ struct ConversionReport {
     void Clear() { *this = ConversionReport{}; }
     // Records the failure of the whole file; the first one recorded stands.
     void Fail(Failure why, uint32_t soundFormat = 0);
+    // The source was cut short while it was read: that explains whatever failed after it, so
+    // it stands over any earlier failure.
+    void Cut();
     void Skip(uint32_t soundFormat, SkipReason why);
     void Lose(Failure why);
     void Short(uint32_t soundFormat, uint32_t claimed, uint32_t written);

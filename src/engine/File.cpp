@@ -411,4 +411,23 @@ bool MakeFolder(const std::string& path) {
     return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+void CGatheredWriter::Add(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return;
+    }
+    m_pieces.push_back({const_cast<uint8_t*>(data), size});
+    m_bytes += size;
+    if (m_pieces.size() >= 1024 || m_bytes >= (size_t{1} << 20)) {
+        Send();
+    }
+}
+
+void CGatheredWriter::Send() {
+    if (!m_pieces.empty()) {
+        m_file.WriteGather(m_pieces.data(), static_cast<int>(m_pieces.size()));
+    }
+    m_pieces.clear();
+    m_bytes = 0;
+}
+
 }  // namespace kelvora

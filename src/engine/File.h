@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include <sys/uio.h>
 
 struct iovec;
 
@@ -76,6 +79,31 @@ class CFile {
     std::unique_ptr<uint8_t[]> m_buffer;
     size_t m_bufUsed = 0;  // writing: bytes pending; reading: bytes held
     size_t m_bufPos = 0;   // reading: next byte to hand out
+};
+
+// Copied data goes to a file in one call for many pieces, straight from where it lies (a mapped
+// source): pieces are gathered up to 1024 of them or 1 MiB, and anything else written to the
+// file first sends what is pending.
+class CGatheredWriter {
+  public:
+    explicit CGatheredWriter(CFile& file) : m_file(file) {}
+    ~CGatheredWriter() { Send(); }
+    CGatheredWriter(const CGatheredWriter&) = delete;
+    CGatheredWriter& operator=(const CGatheredWriter&) = delete;
+
+    void Add(const uint8_t* data, size_t size);
+    // The file, with what was pending written.
+    CFile& File() {
+        Send();
+        return m_file;
+    }
+
+  private:
+    void Send();
+
+    CFile& m_file;
+    std::vector<struct iovec> m_pieces;
+    size_t m_bytes = 0;
 };
 
 // Deletes a file; a missing file is not an error.

@@ -26,15 +26,6 @@ std::string Numbered(const char* format, const std::string& base, int32_t n, std
     return std::string(buf.data(), static_cast<size_t>(len));
 }
 
-std::string InFallbackFolder(std::string folder, SourceKind kind, const std::string& fileName) {
-    if (folder.empty() || folder.back() != kPathSeparator) {
-        folder += kPathSeparator;
-    }
-    folder += kind == SourceKind::Swf ? kSwfFallbackFolder : kFlvFallbackFolder;
-    MakeFolder(folder);
-    return folder + kPathSeparator + fileName;
-}
-
 enum class Claim { Made, Taken, Failed };
 
 Claim ClaimFile(const std::string& name) {
@@ -126,22 +117,48 @@ std::string NextFlvName(const std::string& base, std::string_view ext, const Tak
     return name;
 }
 
-std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32_t& swfCounter) {
-    std::string base = sourcePath;
+namespace {
+
+std::string WithoutExtension(const std::string& path) {
+    std::string base = path;
     if (const auto dot = base.rfind('.'); dot != std::string::npos) {
         base.erase(dot);
     }
+    return base;
+}
+
+std::string FallbackFolder(std::string folder, SourceKind kind) {
+    if (folder.empty() || folder.back() != kPathSeparator) {
+        folder += kPathSeparator;
+    }
+    return folder + std::string(kind == SourceKind::Swf ? kSwfFallbackFolder : kFlvFallbackFolder);
+}
+
+// The places a source's outputs may go, in order: beside it, the documents folder's fallback
+// folder, the program folder's. `takes(base)` says whether a place takes a new file; `make`
+// creates the fallback folders on the way. The last place is kept even when it takes nothing,
+// so that later creations fail there.
+std::string SettleOutputBase(const std::string& sourcePath, SourceKind kind, bool make,
+                             const std::function<bool(const std::string&)>& takes) {
+    std::string base = WithoutExtension(sourcePath);
     if (base.empty()) {
         return {};
     }
-    if (Probe(base, kind, swfCounter)) {
+    if (takes(base)) {
         return base;
     }
     const std::string fileName = FileNamePart(base);
+    const auto inFallback = [&](const std::string& folder) {
+        const std::string fallback = FallbackFolder(folder, kind);
+        if (make) {
+            MakeFolder(fallback);
+        }
+        return fallback + kPathSeparator + fileName;
+    };
     std::string docs;
-    if (DocumentsFolder(docs)) {
-        base = InFallbackFolder(docs, kind, fileName);
-        if (Probe(base, kind, swfCounter)) {
+    if (DocumentsFolder(docs, make)) {
+        base = inFallback(docs);
+        if (takes(base)) {
             return base;
         }
     }
@@ -149,29 +166,83 @@ std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32
     if (!ProgramFolder(programFolder)) {
         return {};
     }
-    // The last place: kept even when its probe fails, so that later creations fail there.
-    base = InFallbackFolder(programFolder, kind, fileName);
-    Probe(base, kind, swfCounter);
+    base = inFallback(programFolder);
+    takes(base);
     return base;
 }
 
-std::string PlannedOutputBase(const std::string& sourcePath, SourceKind kind) {
-    std::string base = sourcePath;
-    if (const auto dot = base.rfind('.'); dot != std::string::npos) {
-        base.erase(dot);
-    }
+// Whether the folder of `base` may take a new file, told without creating anything: a folder
+// not there yet would be made in its parent.
+bool MayTakeNewFile(const std::string& base) {
     const auto slash = base.rfind(kPathSeparator);
-    const std::string folder = slash == std::string::npos ? "." : base.substr(0, slash + 1);
-    if (base.empty() || ::access(folder.c_str(), W_OK | X_OK) == 0) {
-        return base;
+    std::string folder = slash == std::string::npos ? "." : base.substr(0, slash + 1);
+    if (!IsFolder(folder)) {
+        const auto parentSlash = folder.find_last_of(kPathSeparator, folder.size() - 2);
+        folder = parentSlash == std::string::npos ? "." : folder.substr(0, parentSlash + 1);
     }
-    std::string docs;
-    if (!DocumentsFolder(docs, false)) {
-        return base;
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
+
+std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32_t& swfCounter) {
+    return SettleOutputBase(sourcePath, kind, true,
+                            [&](const std::string& base) { return Probe(base, kind, swfCounter); });
+}
+
+std::string PlannedOutputBase(const std::string& sourcePath, SourceKind kind) {
+    return SettleOutputBase(sourcePath, kind, false, &MayTakeNewFile);
+}
+
+bool COutputNames::Taken(const std::string& name) const {
+    return NameTaken(name) || m_planned.count(name) > 0;
+}
+
+std::string COutputNames::Chosen(std::string name) {
+    if (!m_claim && !name.empty()) {
+        m_planned.insert(name);
     }
-    return docs + kPathSeparator +
-           std::string(kind == SourceKind::Swf ? kSwfFallbackFolder : kFlvFallbackFolder) +
-           kPathSeparator + FileNamePart(base);
+    return name;
+}
+
+std::string COutputNames::Numbered(std::string_view ext) {
+    const TakenName planned = [this](const std::string& name) { return m_planned.count(name) > 0; };
+    return m_claim ? ClaimSwfName(m_base, m_counter, ext)
+                   : Chosen(NextSwfName(m_base, m_counter, ext, planned));
+}
+
+std::string COutputNames::Plain(const std::string& stem, std::string_view ext) {
+    const TakenName planned = [this](const std::string& name) { return m_planned.count(name) > 0; };
+    return m_claim ? ClaimFlvName(stem, ext) : Chosen(NextFlvName(stem, ext, planned));
+}
+
+std::string COutputNames::Renamed(const std::string& path, std::string_view ext) {
+    const std::string same = WithoutExtension(path) + std::string(ext);
+    if (!Taken(same)) {
+        if (!m_claim) {
+            return Chosen(same);
+        }
+        CFile claim;
+        if (claim.CreateNew(same)) {
+            claim.Close();
+            return same;
+        }
+    }
+    return Numbered(ext);
+}
+
+std::string COutputNames::WithoutSingleNumber(const std::string& path) {
+    if (path.size() < 8 || path.compare(path.size() - 8, 4, "_001") != 0) {
+        return path;
+    }
+    const std::string plain = path.substr(0, path.size() - 8) + path.substr(path.size() - 4);
+    if (Taken(plain) || (m_claim && !RenameNoReplace(path, plain))) {
+        return path;
+    }
+    if (!m_claim) {
+        m_planned.erase(path);
+    }
+    return Chosen(plain);
 }
 
 }  // namespace kelvora

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -36,8 +37,43 @@ std::string ClaimFlvName(const std::string& base, std::string_view ext);
 // makes every later file creation fail.
 std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32_t& swfCounter);
 
-// Where MakeOutputBase would put the outputs, told without creating anything: next to the source
-// when its folder may be written, else the documents folder's fallback folder.
+// Where MakeOutputBase would put the outputs, told without creating anything: the same places in
+// the same order, each taken when its folder may be written (or, not there yet, made).
 std::string PlannedOutputBase(const std::string& sourcePath, SourceKind kind);
+
+// The names one source's outputs take, chosen in one of two ways: claimed (each name is created,
+// create-exclusive, as it is chosen, so no other writer can take it and no file is touched), or
+// planned (nothing is created; the names chosen so far count as taken). The choices are the same
+// either way, so a plan names what a conversion writes in the folder as it is.
+class COutputNames {
+  public:
+    COutputNames(std::string base, bool claim) : m_base(std::move(base)), m_claim(claim) {}
+
+    const std::string& Base() const { return m_base; }
+    bool Claims() const { return m_claim; }
+    // Numbers start again at 1 (after the base's folder was probed, say).
+    void RestartNumbers() { m_counter = 1; }
+    // The next free "%s_%03d%s" of the base; every number tried is used up.
+    std::string Numbered(std::string_view ext);
+    // `stem` + ext when free, else "%s_%d%s" with 1, 2, ...
+    std::string Plain(const std::string& stem, std::string_view ext);
+    // Uses up the next number without a name (numbers count every sound, named or not).
+    void SkipNumber() { ++m_counter; }
+    // A numbered output brought to another format: its own name with `ext` when free, else the
+    // next number.
+    std::string Renamed(const std::string& path, std::string_view ext);
+    // A source's single output drops its "_001" when the shorter name is free: its name then
+    // (claimed: the file is renamed), or `path` as it was.
+    std::string WithoutSingleNumber(const std::string& path);
+
+  private:
+    bool Taken(const std::string& name) const;
+    std::string Chosen(std::string name);
+
+    std::string m_base;
+    bool m_claim;
+    int32_t m_counter = 1;
+    std::set<std::string> m_planned;
+};
 
 }  // namespace kelvora

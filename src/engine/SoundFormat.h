@@ -25,28 +25,41 @@ inline constexpr uint32_t kFormatAac = 10;
 inline constexpr uint32_t kFormatSpeex = 11;
 inline constexpr uint32_t kFormatMp38k = 14;
 
-// Whether a sound of this format is 16-bit, given its flags' sample size bit. Flash ADPCM data
-// always carries 16-bit initial samples and decodes to 16 bits whatever the bit says (players
-// ignore it); the bit holds for the other formats.
-inline bool Is16BitSound(uint32_t format, bool sizeBit) {
-    return format == kFormatAdpcm || sizeBit;
+// How a format's sound becomes PCM: copied, decoded by the ADPCM decoder, MP3 (copied to an MP3
+// target, decoded by LAME to a WAV one), decoded by libavcodec, or not at all.
+enum class SoundCoding : uint8_t { None, Pcm, Adpcm, Mp3, Libav };
+// Whether a container's sound of a format is converted.
+enum class Conversion : uint8_t { Never, Always, WithOption };
+
+// What one container makes of a format.
+struct ContainerRules {
+    Conversion conversion = Conversion::Never;
+    uint32_t sampleRate = 0;  // the rate its sound has whatever the flags say; 0: the flags'
+    bool mono = false;        // one channel whatever the flags say
+};
+
+// Every rule about a sound format, in one table: its name, its coding, what movies and videos
+// make of it, and what one coded frame decodes to.
+struct SoundFormatInfo {
+    const char* name;
+    SoundCoding coding;
+    ContainerRules movie;
+    ContainerRules video;
+    uint32_t frameSamples;  // sample frames of one coded frame of a libavcodec format
+    // Flash ADPCM data always holds 16-bit initial samples and decodes to 16 bits whatever the
+    // sample size bit says (players ignore it); a decoded format is 16-bit too.
+    bool always16Bit;
+};
+const SoundFormatInfo& FormatInfo(uint32_t format);
+
+// The name a user knows a sound format by: "MP3", "Nellymoser", "AAC"...
+inline const char* SoundFormatName(uint32_t format) {
+    return FormatInfo(format).name;
 }
 
-// The sample frames one frame of a format that libavcodec decodes gives: a Speex wideband
-// frame, a Nellymoser block, an AAC frame, a G.711 sample.
-inline uint32_t CodecFrameSamples(uint32_t format) {
-    switch (format) {
-        case kFormatSpeex:
-            return 320;
-        case kFormatNellymoser16k:
-        case kFormatNellymoser8k:
-        case kFormatNellymoser:
-            return 256;
-        case kFormatAac:
-            return 1024;
-        default:
-            return 1;
-    }
+// Whether a sound of this format is 16-bit, given its flags' sample size bit.
+inline bool Is16BitSound(uint32_t format, bool sizeBit) {
+    return FormatInfo(format).always16Bit || sizeBit;
 }
 
 // The sample frames at `rate` from a timeline's start to the start of its frame `frame`, for a
@@ -55,8 +68,5 @@ inline uint32_t CodecFrameSamples(uint32_t format) {
 inline uint64_t SamplesAtFrame(uint64_t frame, uint32_t rate, uint32_t frameRate88) {
     return frameRate88 == 0 ? 0 : frame * rate * 256 / frameRate88;
 }
-
-// The name a user knows a sound format by: "MP3", "Nellymoser", "AAC"...
-const char* SoundFormatName(uint32_t format);
 
 }  // namespace kelvora

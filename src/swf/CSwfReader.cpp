@@ -1,276 +1,28 @@
 #include "swf/CSwfReader.h"
 
-#include <errno.h>
-#include <lzma.h>
-#include <zlib.h>
-
-#include <algorithm>
-#include <cstring>
-#include <functional>
-#include <memory>
-
+#include "engine/File.h"
 #include "engine/OutputNaming.h"
 
 namespace kelvora {
 
-namespace {
-
-// zlib cannot inflate to more than about 1032 times its input: a longer claim is a lie.
-constexpr uint64_t kMaxInflateRatio = 1032;
-constexpr uint64_t kInflateSlack = 4096;
-constexpr size_t kHeaderOnlyBytes = 20;  // read after the 8-byte preamble in header-only mode
-// A claimed length up to this is inflated into the heap at once; a longer one goes to a scratch
-// file that grows only as far as the data really inflates, so neither a lying header nor a huge
-// movie costs its length in memory.
-constexpr size_t kTrustedInflateBytes = 16 * 1024 * 1024;
-constexpr size_t kInflateWindow = 1024 * 1024;
-constexpr size_t kMaxLzmaDict = 64 * 1024 * 1024;
-
-uint32_t LoadLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
-// A compressed body held in memory, inflated a window at a time.
-class Unpacker {
-  public:
-    enum class Step { More, End, Broken };
-    virtual ~Unpacker() = default;
-    // Inflates into `out` up to `room` bytes; `got` tells how many came out.
-    virtual Step Next(uint8_t* out, size_t room, size_t& got) = 0;
-};
-
-class ZlibUnpacker : public Unpacker {
-  public:
-    ZlibUnpacker(const uint8_t* in, size_t size) : m_in(in), m_left(size) {
-        m_ready = inflateInit(&m_zs) == Z_OK;
-    }
-    ~ZlibUnpacker() override {
-        if (m_ready) {
-            inflateEnd(&m_zs);
-        }
-    }
-    Step Next(uint8_t* out, size_t room, size_t& got) override {
-        got = 0;
-        if (!m_ready) {
-            return Step::Broken;
-        }
-        // zlib counts in 32 bits: a larger input is fed a gigabyte at a time.
-        if (m_zs.avail_in == 0 && m_left > 0) {
-            const size_t take = std::min<size_t>(m_left, size_t{1} << 30);
-            m_zs.next_in = const_cast<uint8_t*>(m_in);
-            m_zs.avail_in = static_cast<uInt>(take);
-            m_in += take;
-            m_left -= take;
-        }
-        m_zs.next_out = out;
-        m_zs.avail_out = static_cast<uInt>(std::min<size_t>(room, size_t{1} << 30));
-        const uInt before = m_zs.avail_out;
-        const int rc = inflate(&m_zs, Z_SYNC_FLUSH);
-        got = before - m_zs.avail_out;
-        if (rc == Z_STREAM_END) {
-            return Step::End;
-        }
-        if (rc != Z_OK) {
-            return Step::Broken;
-        }
-        // No progress with all input used up: the data ends here.
-        return got == 0 && m_zs.avail_in == 0 && m_left == 0 ? Step::End : Step::More;
-    }
-
-  private:
-    z_stream m_zs{};
-    const uint8_t* m_in;
-    size_t m_left;
-    bool m_ready = false;
-};
-
-// Raw LZMA data whose five properties bytes come apart from it, as LZMA-compressed movies
-// hold them.
-class LzmaUnpacker : public Unpacker {
-  public:
-    // `wanted`: the most the data is to give.
-    LzmaUnpacker(const uint8_t* properties, const uint8_t* in, size_t size, size_t wanted) {
-        lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
-        if (lzma_properties_decode(&filters[0], nullptr, properties, 5) != LZMA_OK) {
-            return;
-        }
-        // The dictionary is allocated at the size the properties give, up to 4 GiB: a movie
-        // never refers further back than it is long, nor (being written by real encoders)
-        // further than 64 MiB.
-        auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
-        const size_t most = std::max<size_t>(LZMA_DICT_SIZE_MIN, std::min(wanted, kMaxLzmaDict));
-        options->dict_size = static_cast<uint32_t>(std::min<size_t>(options->dict_size, most));
-        m_ready = lzma_raw_decoder(&m_stream, filters) == LZMA_OK;
-        free(filters[0].options);  // the decoder keeps its own copy
-        m_stream.next_in = in;
-        m_stream.avail_in = size;
-    }
-    ~LzmaUnpacker() override { lzma_end(&m_stream); }
-    Step Next(uint8_t* out, size_t room, size_t& got) override {
-        got = 0;
-        if (!m_ready) {
-            return Step::Broken;
-        }
-        m_stream.next_out = out;
-        m_stream.avail_out = room;
-        const lzma_ret rc = lzma_code(&m_stream, m_stream.avail_in > 0 ? LZMA_RUN : LZMA_FINISH);
-        got = room - m_stream.avail_out;
-        if (rc == LZMA_STREAM_END) {
-            return Step::End;
-        }
-        if (rc != LZMA_OK) {
-            return Step::Broken;
-        }
-        return got == 0 && m_stream.avail_in == 0 ? Step::End : Step::More;
-    }
-
-  private:
-    lzma_stream m_stream = LZMA_STREAM_INIT;
-    bool m_ready = false;
-};
-
-using UnpackerMaker = std::function<std::unique_ptr<Unpacker>()>;
-
-struct Unpacked {
-    size_t produced = 0;
-    bool broken = false;  // the data broke (rather than ended) before `wanted` bytes
-    bool drained = true;  // `drain` took every window
-};
-
-// Inflates until `wanted` bytes came out or the data ends, through `window`: `drain` takes the
-// window's bytes each time.
-Unpacked Unpack(Unpacker& unpacker, size_t wanted, uint8_t* window, size_t windowSize,
-                const std::function<bool(const uint8_t*, size_t)>& drain) {
-    Unpacked result;
-    while (result.produced < wanted) {
-        size_t got = 0;
-        const Unpacker::Step step =
-            unpacker.Next(window, std::min(windowSize, wanted - result.produced), got);
-        result.produced += got;
-        if (got > 0 && !drain(window, got)) {
-            result.drained = false;
-            break;
-        }
-        if (step != Unpacker::Step::More) {
-            result.broken = step == Unpacker::Step::Broken;
-            break;
-        }
-    }
-    return result;
-}
-
-enum class ScratchResult { Done, BadData, NoScratch };
-
-// Inflates a movie's body behind its preamble into a scratch file and maps it: a large movie
-// then costs page cache that the system can reclaim, not heap. `produced` tells how much of the
-// body came out.
-ScratchResult InflateToScratch(const uint8_t* preamble, Unpacker& unpacker, size_t wanted,
-                               bool shortIsBad, CMappedFile* map, size_t& produced,
-                               int& writeError) {
-    CFile scratch;
-    if (!scratch.CreateScratch()) {
-        writeError = errno;
-        return ScratchResult::NoScratch;
-    }
-    const auto put = [&scratch](const uint8_t* data, size_t size) {
-        return scratch.Write(data, size);
-    };
-    std::vector<uint8_t> window(kInflateWindow);
-    ScratchResult result = ScratchResult::Done;
-    const Unpacked unpacked = put(preamble, 8)
-                                  ? Unpack(unpacker, wanted, window.data(), window.size(), put)
-                                  : Unpacked{0, false, false};
-    produced = unpacked.produced;
-    if (!unpacked.drained) {
-        result = ScratchResult::NoScratch;
-    } else if (unpacked.produced == 0 || (shortIsBad && unpacked.produced < wanted)) {
-        result = ScratchResult::BadData;
-    } else if (!scratch.Flush() || !map->OpenDescriptor(scratch.Fd())) {
-        result = ScratchResult::NoScratch;
-    }
-    writeError = scratch.WriteError();
-    return result;
-}
-
-}  // namespace
-
-CSwfReader::CSwfReader() = default;
-
-CSwfReader::~CSwfReader() {
-    Reset();
-}
-
 void CSwfReader::Reset() {
-    m_timelines.clear();
-    m_sounds.clear();
-    m_completed.clear();
-    m_names = SwfNames{};
-    m_elements.clear();
-    m_shapes.clear();
-    m_report.Clear();
-    std::vector<uint8_t>().swap(m_adpcmBuffer);
-    m_nameCounter = 1;
-    m_width = m_height = m_frameRate = m_frameCount = 0;
-    m_frameRate88 = 0;
-    m_version = 0;
-    m_signature = 0;
-    DropData();
-    m_firstTagOffset = 0;
-    m_bits.Attach(nullptr, 0);
-    m_tagStart = 0;
-    m_tagLength = 0;
-    m_tagEnd = 0;
+    m_container.Close();
     m_outputBase.clear();
-}
-
-void CSwfReader::DropData() {
-    std::vector<uint8_t>().swap(m_data);
-    m_file.Close();
-    m_scratch.Close();
-    m_bytes = nullptr;
-    m_size = 0;
-    m_bits.Attach(nullptr, 0);
+    m_report.Clear();
+    m_records = SwfRecords{};
+    m_plan = SwfPlan{};
+    m_elements.clear();
+    m_outputs.clear();
 }
 
 bool CSwfReader::Open(const std::string& path, bool headerOnly) {
     Reset();
-    // The file is mapped, not read: a plain movie is walked where it lies, a compressed one is
-    // inflated straight from it.
-    if (!m_file.Open(path)) {
-        m_report.Fail(Failure::Unreadable);
+    if (!m_container.Open(path, headerOnly, m_options.allFormats, m_report)) {
         return false;
-    }
-    // A file cut short while it was read is not the movie: what was read past the cut is zeros.
-    if (!Load(m_file.Data(), m_file.Size(), headerOnly) || m_file.Truncated()) {
-        if (m_file.Truncated()) {
-            m_report.failure = Failure::SourceChanged;
-        }
-        DropData();
-        return false;
-    }
-    if (m_bytes != m_file.Data()) {
-        m_file.Close();
     }
     if (!headerOnly) {
-        m_outputBase = m_inspecting ? PlannedOutputBase(path, SourceKind::Swf)
-                                    : MakeOutputBase(path, SourceKind::Swf, m_nameCounter);
-    }
-    return true;
-}
-
-bool CSwfReader::Inspect(const std::string& path) {
-    Reset();
-    m_inspecting = true;
-    const bool opened = Open(path, false);
-    m_inspecting = false;
-    if (!opened) {
-        return false;
-    }
-    WalkTags(false);
-    CloseStream();
-    if (m_file.Truncated()) {
-        m_report.failure = Failure::SourceChanged;
-        return false;
+        int32_t probeNumbers = 1;  // the probe's numbers do not show in the names
+        m_outputBase = MakeOutputBase(path, SourceKind::Swf, probeNumbers);
     }
     return true;
 }
@@ -278,14 +30,8 @@ bool CSwfReader::Inspect(const std::string& path) {
 bool CSwfReader::OpenMemory(const uint8_t* data, size_t size, bool headerOnly,
                             const std::string& outputBase) {
     Reset();
-    if (!data || !Load(data, size, headerOnly)) {
-        DropData();
+    if (!m_container.OpenMemory(data, size, headerOnly, m_options.allFormats, m_report)) {
         return false;
-    }
-    // The caller's bytes need not outlive the call.
-    if (m_bytes == data) {
-        m_data.assign(data, data + m_size);
-        m_bytes = m_data.data();
     }
     if (!headerOnly) {
         m_outputBase = outputBase;
@@ -293,282 +39,83 @@ bool CSwfReader::OpenMemory(const uint8_t* data, size_t size, bool headerOnly,
     return true;
 }
 
-bool CSwfReader::Load(const uint8_t* file, size_t fileSize, bool headerOnly) {
-    if (fileSize < 8) {
-        m_report.Fail(Failure::NotSwf);
-        return false;
-    }
-    const uint8_t* preamble = file;
-    const bool plain = preamble[0] == 'F';
-    const bool lzma = preamble[0] == 'Z';
-    if ((preamble[0] != 'F' && preamble[0] != 'C' && preamble[0] != 'Z') || preamble[1] != 'W' ||
-        preamble[2] != 'S') {
-        m_report.Fail(Failure::NotSwf);
-        return false;
-    }
-    if (lzma && !m_options.allFormats) {
-        m_report.Fail(Failure::LzmaNeedsOption);
-        return false;
-    }
-    m_version = preamble[3];
-    m_signature = static_cast<char>(preamble[0]);
-    const uint32_t fileLength = LoadLe32(preamble + 4);
-    if (fileLength < kMinFileLength) {
-        m_report.Fail(Failure::NotSwf);
-        return false;
-    }
-    // Header-only mode reads the 20 bytes after the preamble, or the whole body of a movie that
-    // is shorter than that: a complete 23-byte movie is a movie.
-    const size_t wanted = headerOnly ? std::min<size_t>(kHeaderOnlyBytes, size_t{fileLength} - 8)
-                                     : size_t{fileLength} - 8;
-    const uint8_t* body = file + 8;
-    const size_t bodySize = fileSize - 8;
-
-    if (plain) {
-        // Never more than the file really holds: the header's length is only a claim. A short
-        // file is walked up to its real end.
-        const size_t held = std::min(wanted, bodySize);
-        if (headerOnly && held != wanted) {
-            m_report.Fail(Failure::NotSwf);
-            return false;
-        }
-        m_bytes = file;
-        m_size = static_cast<uint32_t>(8 + held);
-    } else {
-        // zlib cannot inflate to more than about 1032 times its input: a longer claim is a lie.
-        // LZMA has no such bound, so its claim is believed only as far as its data goes.
-        if (!lzma &&
-            uint64_t{fileLength} - 8 > uint64_t{bodySize} * kMaxInflateRatio + kInflateSlack) {
-            m_report.Fail(Failure::BrokenCompression);
-            return false;
-        }
-        // An LZMA body: its compressed length (a claim, not used), five properties bytes, then
-        // the raw LZMA data.
-        constexpr size_t kLzmaHead = 4 + 5;
-        if (lzma && bodySize < kLzmaHead) {
-            m_report.Fail(Failure::BrokenCompression);
-            return false;
-        }
-        const UnpackerMaker makeUnpacker = [&]() -> std::unique_ptr<Unpacker> {
-            if (lzma) {
-                return std::make_unique<LzmaUnpacker>(body + 4, body + kLzmaHead,
-                                                      bodySize - kLzmaHead, wanted);
-            }
-            return std::make_unique<ZlibUnpacker>(body, bodySize);
-        };
-        // A zlib body that ends early is refused; an LZMA body that ends or breaks early is
-        // walked as far as it came out, once its header is whole.
-        const bool shortIsBad = !lzma || headerOnly;
-        const auto bad = [&](const Unpacked& u) {
-            return u.produced == 0 || (shortIsBad && u.produced < wanted);
-        };
-        size_t produced = 0;
-        int scratchError = 0;
-        ScratchResult scratch = ScratchResult::NoScratch;
-        if (!headerOnly && wanted > kTrustedInflateBytes) {
-            const std::unique_ptr<Unpacker> unpacker = makeUnpacker();
-            scratch = InflateToScratch(preamble, *unpacker, wanted, shortIsBad, &m_scratch,
-                                       produced, scratchError);
-        }
-        if (scratch == ScratchResult::BadData) {
-            m_report.Fail(Failure::BrokenCompression);
-            return false;
-        }
-        if (scratch == ScratchResult::Done) {
-            m_bytes = m_scratch.Data();
-        } else {
-            // Without a scratch file a long claim must first be shown to inflate that far, so
-            // that a lying header costs time, never its claim in memory.
-            const auto keepNothing = [](const uint8_t*, size_t) { return true; };
-            size_t room = wanted;
-            if (wanted > kTrustedInflateBytes) {
-                std::vector<uint8_t> probe(64 * 1024);
-                const std::unique_ptr<Unpacker> unpacker = makeUnpacker();
-                const Unpacked probed =
-                    Unpack(*unpacker, wanted, probe.data(), probe.size(), keepNothing);
-                if (bad(probed)) {
-                    m_report.Fail(Failure::BrokenCompression);
-                    return false;
-                }
-                room = probed.produced;
-            }
-            m_data.assign(8 + room, 0);
-            std::memcpy(m_data.data(), preamble, 8);
-            const std::unique_ptr<Unpacker> unpacker = makeUnpacker();
-            const Unpacked unpacked = Unpack(*unpacker, room, m_data.data() + 8, room, keepNothing);
-            if (bad(unpacked)) {
-                m_report.Fail(Failure::BrokenCompression);
-                return false;
-            }
-            produced = unpacked.produced;
-            m_bytes = m_data.data();
-        }
-        m_size = static_cast<uint32_t>(8 + produced);
-    }
-
-    ParseHeader();
-    if (headerOnly) {
-        DropData();
-    }
-    return true;
-}
-
-bool CSwfReader::ParseHeader() {
-    m_bits.Attach(m_bytes, m_size);
-    m_bits.SetPosition(8);
-    const unsigned nbits = m_bits.ReadBits(5);
-    const int32_t xMin = m_bits.ReadSignedBits(nbits);
-    const int32_t xMax = m_bits.ReadSignedBits(nbits);
-    const int32_t yMin = m_bits.ReadSignedBits(nbits);
-    const int32_t yMax = m_bits.ReadSignedBits(nbits);
-    // 31-bit fields: the difference fits in 64 bits, and divided by 20 in 32.
-    m_width = static_cast<int32_t>((int64_t{xMax} - xMin) / 20);
-    m_height = static_cast<int32_t>((int64_t{yMax} - yMin) / 20);
-    m_bits.Align();
-    const uint8_t fraction = m_bits.ReadU8();  // of the 8.8 frame rate
-    m_frameRate = m_bits.ReadU8();
-    m_frameRate88 = static_cast<uint16_t>((m_frameRate << 8) | fraction);
-    m_frameCount = m_bits.ReadU16();
-    m_firstTagOffset = m_bits.Position();
-    return true;
-}
-
 bool CSwfReader::ReadInfo(const std::string& path, SwfMovieInfo* info) {
-    if (path.empty() || !info) {
+    if (path.empty() || !info || !Open(path, true)) {
         return false;
     }
-    if (!Open(path, true)) {
-        return false;
-    }
-    info->width = m_width;
-    info->height = m_height;
-    info->frameRate = static_cast<uint32_t>(m_frameRate);
-    info->frameCount = static_cast<uint32_t>(m_frameCount);
-    info->version = m_version;
+    const SwfHeader& h = Header();
+    *info = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
+             static_cast<uint32_t>(h.frameCount), h.version};
     return true;
 }
 
-void CSwfReader::CallHandler(uint16_t code, size_t bodyStart, size_t bodyEnd, size_t depth) {
-    if (m_visitor) {
-        m_visitor(code, bodyStart, bodyEnd, depth);
-    }
-    // The handler sees the body through a view that ends with the tag: what it reads past the
-    // end reads as zero instead of the next tag's bytes.
-    m_bits.Attach(m_bytes, bodyEnd);
-    m_bits.SetPosition(bodyStart);
-    switch (code) {
-        case kTagDefineSound:
-            OnDefineSound();
-            break;
-        case kTagSoundStreamHead:
-        case kTagSoundStreamHead2:
-            OnSoundStreamHead();
-            break;
-        case kTagSoundStreamBlock:
-            OnSoundStreamBlock();
-            break;
-        case kTagShowFrame:
-            OnShowFrame();
-            break;
-        case kTagExportAssets:
-        case kTagSymbolClass:
-            OnLinkageNames(code == kTagSymbolClass);
-            break;
-        default:
-            break;
-    }
-    m_bits.Attach(m_bytes, m_size);
+bool CSwfReader::WalkTags() {
+    m_records = WalkSwf(m_container.Bytes(), m_container.Size(), Header().firstTagOffset,
+                        Header().version, m_visitor);
+    return true;
 }
 
-bool CSwfReader::WalkTags(bool inSprite) {
-    if (!m_bytes) {
-        return true;
+bool CSwfReader::Plan(const std::string& path, bool toMp3) {
+    Reset();
+    if (!m_container.Open(path, false, m_options.allFormats, m_report)) {
+        return false;
     }
-    struct Level {
-        size_t limit;     // the walk of this level ends here
-        size_t resumeAt;  // where the enclosing level goes on (the DefineSprite's end)
-    };
-    std::vector<Level> levels;
-    const size_t start = inSprite ? m_bits.Position() + 4 : m_firstTagOffset;
-    if (!inSprite) {
-        // A walk of the movie records its sounds anew.
-        m_timelines.assign(1, Timeline{-1, 0, kNoStream});
-        m_sounds.clear();
-        m_completed.clear();
-        m_names = SwfNames{};
-    } else if (m_timelines.empty()) {
-        m_timelines.assign(1, Timeline{-1, 0, kNoStream});
+    WalkTags();
+    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3,
+                     PlannedOutputBase(path, SourceKind::Swf));
+    if (m_container.Truncated()) {
+        m_report.Cut();
+        return false;
     }
-    levels.push_back({inSprite ? std::min<size_t>(m_tagEnd, m_size) : m_size, 0});
-    size_t pos = start;
+    return true;
+}
 
-    while (!levels.empty()) {
-        const size_t limit = levels.back().limit;
-        bool levelDone = pos >= limit;
-        size_t tagEnd = 0;
-        uint16_t code = 0;
-        size_t bodyStart = 0;
-        if (!levelDone) {
-            // The header must lie wholly inside this level, like the body.
-            if (limit - pos < 2) {
-                levelDone = true;
-            } else {
-                m_bits.Attach(m_bytes, m_size);
-                m_bits.SetPosition(pos);
-                const uint16_t header = m_bits.ReadU16();
-                code = static_cast<uint16_t>(header >> 6);
-                uint64_t length = header & 0x3F;
-                if (length == 0x3F) {
-                    if (limit - pos < 6) {
-                        levelDone = true;
-                    } else {
-                        length = m_bits.ReadU32();
-                    }
-                }
-                bodyStart = m_bits.Position();
-                if (!levelDone && bodyStart + length > limit) {
-                    levelDone = true;  // a tag running past the data ends this level's walk
-                }
-                if (!levelDone) {
-                    tagEnd = static_cast<size_t>(bodyStart + length);
-                    m_tagStart = pos;
-                    m_tagLength = static_cast<uint32_t>(length);
-                    m_tagEnd = tagEnd;
-                }
-            }
-        }
-        if (!levelDone) {
-            const size_t depth = levels.size() - 1;
-            if (code == kTagEnd) {
-                if (m_visitor) {
-                    m_visitor(code, bodyStart, tagEnd, depth);
-                }
-                levelDone = true;
-            } else if (code == kTagDefineSprite && levels.size() <= kMaxSpriteDepth) {
-                if (m_visitor) {
-                    m_visitor(code, bodyStart, tagEnd, depth);
-                }
-                m_bits.Attach(m_bytes, m_size);
-                m_bits.SetPosition(bodyStart);
-                EnterSprite();
-                levels.push_back({tagEnd, tagEnd});
-                pos = bodyStart + 4;  // sprite id and frame count
-                continue;
-            } else {
-                CallHandler(code, bodyStart, tagEnd, depth);
-                pos = tagEnd;
-                continue;
-            }
-        }
-        // This level is over: a sprite hands back to its parent right after the sprite tag.
-        const Level done = levels.back();
-        levels.pop_back();
-        if (!levels.empty()) {
-            LeaveSprite();
-            pos = done.resumeAt;
-        }
+void CSwfReader::WriteElements(bool forMp3) {
+    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, forMp3, m_outputBase);
+    COutputNames names(m_outputBase, true);
+    m_elements = CSwfElementWriter(m_records, m_plan, m_container.Bytes(), Header(), m_options,
+                                   forMp3, names, m_report)
+                     .Write();
+    m_outputs.clear();
+    for (const SwfElement& element : m_elements) {
+        m_outputs.push_back(element.item);
     }
-    m_bits.Attach(m_bytes, m_size);
+}
+
+bool CSwfReader::Cut() {
+    for (const SwfElement& element : m_elements) {
+        RemoveFile(element.item.path);
+    }
+    m_elements.clear();
+    m_outputs.clear();
+    m_report.Cut();
+    return false;
+}
+
+bool CSwfReader::ExtractElements(const std::string& path, bool forMp3) {
+    if (!Open(path, false)) {
+        return false;
+    }
+    WalkTags();
+    WriteElements(forMp3);
+    // A file cut short while it was read: its sounds are not what it held.
+    return m_container.Truncated() ? Cut() : true;
+}
+
+bool CSwfReader::Convert(const std::string& path, bool toMp3) {
+    if (!ExtractElements(path, toMp3)) {
+        return false;
+    }
+    COutputNames names(m_outputBase, true);
+    TranscodeSwfElements(m_elements, toMp3, names, m_report);
+    // A movie with a single element drops "_001" from its name when the shorter name is free.
+    if (m_elements.size() == 1) {
+        m_elements.front().item.path = names.WithoutSingleNumber(m_elements.front().item.path);
+    }
+    m_outputs.clear();
+    for (const SwfElement& element : m_elements) {
+        m_outputs.push_back(element.item);
+    }
     return true;
 }
 

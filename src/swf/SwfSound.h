@@ -58,4 +58,25 @@ struct SwfNames {
     std::vector<std::string> AllNamesOf(uint16_t characterId) const;
 };
 
+// What the walk of a movie records: every sound in tag order (events at their tag, streams at
+// their head), the order in which they were complete (the order outputs are listed in), and the
+// linkage names.
+struct SwfRecords {
+    std::vector<SwfSound> sounds;
+    std::vector<size_t> completed;  // indexes of `sounds`
+    SwfNames names;
+};
+
+// What a movie's header says.
+struct SwfHeader {
+    uint16_t version = 0;
+    char signature = 0;  // 'F' (plain), 'C' (zlib) or 'Z' (LZMA)
+    int32_t width = 0;   // pixels
+    int32_t height = 0;
+    int32_t frameRate = 0;     // whole frames per second
+    uint16_t frameRate88 = 0;  // the 8.8 fixed-point rate the timing counts with
+    int32_t frameCount = 0;
+    size_t firstTagOffset = 0;
+};
+
 }  // namespace kelvora

@@ -3,16 +3,32 @@
 #include "ui/CMainDlg.h"
 
 #include <iterator>
+#include <optional>
 
+#include "convert/Batch.h"
 #include "convert/ConversionJob.h"
-#include "convert/ParallelBatch.h"
 #include "engine/PathUtil.h"
-#include "flv/CFlvReader.h"
-#include "swf/CSwfReader.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ShellHelpers.h"
 
 namespace kelvora {
+
+// What a running batch needs on the window's side: the items, the progress window, the wait
+// cursor, and (several files at once) the results that came in so far.
+struct CMainDlg::BatchRun {
+    std::vector<SourceItem*> items;
+    bool inTurn = true;
+    bool selectFirstAfter = false;
+    const SourceItem* selected = nullptr;
+    std::unique_ptr<IProgressWindow> progress;
+    std::unique_ptr<WaitCursor> wait;
+    std::vector<std::optional<CBatch::Result>> results;
+    size_t shown = 0;  // statuses written, in list order
+    size_t finished = 0;
+    bool over = false;
+    std::unique_ptr<CBatch::Listener> listener;
+    std::unique_ptr<CBatch> batch;
+};
 
 namespace {
 
@@ -285,12 +301,8 @@ void CMainDlg::ConvertAll(bool toMp3) {
     for (const auto& item : m_items) {
         items.push_back(item.get());
     }
-    ConvertFiles(items, toMp3);
-    if (m_sourceList.FirstSelected() < 0 && m_sourceList.RowCount() > 0) {
-        m_sourceList.SelectOnly(0);
-        m_sourceList.SetFocusRow(0);
-        OnSourceSelectionChanged();
-    }
+    // When the batch is over, the first row is selected unless one is.
+    StartBatch(items, toMp3, true);
     m_focusedList = kSourceListId;  // the view moves the keyboard focus to follow FocusedList()
 }
 
@@ -310,36 +322,183 @@ void CMainDlg::WriteStatus(SourceItem& item, const std::string& text,
     }
 }
 
+namespace {
+
+// Tells the window of the batch's progress on its own thread; nothing reaches a window that is
+// gone.
+class PostingListener : public CBatch::Listener {
+  public:
+    PostingListener(Shell& shell, std::weak_ptr<CMainDlg*> window)
+        : m_shell(shell), m_window(std::move(window)) {}
+    void FileStarted(size_t k) override {
+        Tell([k](CMainDlg& dlg) { dlg.OnFileStarted(k); });
+    }
+    void FileDone(size_t k, const CBatch::Result& result) override {
+        Tell([k, result](CMainDlg& dlg) { dlg.OnFileDone(k, result); });
+    }
+    void BatchOver() override {
+        Tell([](CMainDlg& dlg) { dlg.OnBatchOver(); });
+    }
+
+  private:
+    void Tell(std::function<void(CMainDlg&)> what) {
+        m_shell.Post([window = m_window, what = std::move(what)] {
+            if (const auto alive = window.lock()) {
+                what(**alive);
+            }
+        });
+    }
+
+    Shell& m_shell;
+    std::weak_ptr<CMainDlg*> m_window;
+};
+
+}  // namespace
+
+CMainDlg::CMainDlg(Shell& shell) : m_shell(shell) {
+    m_sourceList.SetSortedHandler([this](int32_t, bool) { OnListSorted(); });
+    m_outputList.SetSortedHandler([this](int32_t, bool) { OnListSorted(); });
+}
+
+CMainDlg::~CMainDlg() {
+    // A batch still running stops, its files in hand finish, and its news go nowhere.
+    m_alive.reset();
+    m_run.reset();
+    m_shell.CloseHelp();
+    m_sourceList.RemoveAllRows();
+    m_outputList.RemoveAllRows();
+    m_current = nullptr;
+    m_index.Clear();
+    m_items.clear();
+}
+
+bool CMainDlg::Converting() const {
+    return m_run && !m_run->over;
+}
+
 void CMainDlg::ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3) {
+    StartBatch(items, toMp3, false);
+}
+
+void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
+                          bool selectFirstAfter) {
+    if (Converting()) {
+        return;  // one batch at a time
+    }
+    m_run.reset();  // the last batch's workers have ended
     m_outputList.RemoveAllRows();
     m_shell.PumpMessages();
-    WaitCursor wait(m_shell);
-
-    SourceItem* const selected = m_sourceList.SourceAt(m_sourceList.FirstSelected());
+    auto run = std::make_unique<BatchRun>();
+    run->wait = std::make_unique<WaitCursor>(m_shell);
+    run->items = items;
+    run->inTurn = m_options.jobs <= 1 || items.size() <= 1;
+    run->selectFirstAfter = selectFirstAfter;
+    run->selected = m_sourceList.SourceAt(m_sourceList.FirstSelected());
+    run->results.resize(items.size());
     m_shell.EnableMainWindow(false);
 
     const int32_t total = static_cast<int32_t>(items.size());
-    std::unique_ptr<IProgressWindow> progress = m_shell.CreateProgressWindow();
-    progress->SetRange(0, total);
-    progress->SetStep(1);
-    progress->SetPosition(0);
-    progress->Show();
+    run->progress = m_shell.CreateProgressWindow();
+    run->progress->SetRange(0, total);
+    run->progress->SetStep(1);
+    run->progress->SetPosition(0);
+    run->progress->Show();
     m_shell.PumpMessages();
 
-    if (m_options.jobs > 1 && items.size() > 1) {
-        ConvertAtOnce(items, toMp3, *progress, selected);
-    } else {
-        ConvertInTurn(items, toMp3, *progress, selected);
+    // Cancel reaches the workers at once: no file starts after it, those in hand finish.
+    BatchRun* const state = run.get();
+    run->progress->SetCancelHandler([alive = std::weak_ptr<CMainDlg*>(m_alive), state] {
+        if (alive.lock() && state->batch) {
+            state->batch->Stop();
+        }
+    });
+    m_run = std::move(run);
+    if (!state->inTurn) {
+        ShowBatchInOrder();  // names the first file before any worker starts
     }
+    state->listener = std::make_unique<PostingListener>(m_shell, m_alive);
+    state->batch =
+        std::make_unique<CBatch>(items, toMp3, m_options.conversion,
+                                 static_cast<unsigned>(m_options.jobs), state->listener.get());
+    if (state->progress->Cancelled()) {
+        state->batch->Stop();  // pressed before the batch began: no file starts
+    }
+    state->batch->Start();
+}
 
-    progress->RequestClose();
-    progress.reset();
+void CMainDlg::OnFileStarted(size_t k) {
+    if (!m_run || !m_run->inTurn || !m_run->items[k]) {
+        return;
+    }
+    // One file after another: the text names the file in hand and the bar steps as it starts.
+    m_run->progress->SetText(Format("[%zu/%zu] Converting %s...", k + 1, m_run->items.size(),
+                                    FileNamePart(m_run->items[k]->path).c_str()));
+    m_run->progress->Step();
+}
+
+void CMainDlg::OnFileDone(size_t k, const CBatch::Result& result) {
+    if (!m_run) {
+        return;
+    }
+    ++m_run->finished;
+    m_run->results[k] = result;
+    if (m_run->inTurn) {
+        if (m_run->items[k]) {
+            ShowConverted(*m_run->items[k], result.converted, result.report, m_run->selected);
+        }
+        return;
+    }
+    ShowBatchInOrder();
+}
+
+// Several files at once look like one after another, only sooner: a file's status shows once it
+// and every file before it are done, the bar counts finished files, and the text names the
+// first unfinished one.
+void CMainDlg::ShowBatchInOrder() {
+    BatchRun& run = *m_run;
+    const size_t total = run.items.size();
+    for (; run.shown < total && (!run.items[run.shown] || run.results[run.shown]); ++run.shown) {
+        if (run.items[run.shown]) {
+            const CBatch::Result& result = *run.results[run.shown];
+            ShowConverted(*run.items[run.shown], result.converted, result.report, run.selected);
+        }
+    }
+    run.progress->SetPosition(static_cast<int32_t>(run.finished));
+    if (run.shown < total && run.items[run.shown]) {
+        run.progress->SetText(Format("[%zu/%zu] Converting %s...", run.shown + 1, total,
+                                     FileNamePart(run.items[run.shown]->path).c_str()));
+    }
+}
+
+void CMainDlg::OnBatchOver() {
+    if (!m_run || m_run->over) {
+        return;
+    }
+    BatchRun& run = *m_run;
+    if (!run.inTurn) {
+        ShowBatchInOrder();
+        // After a Cancel, files that finished beyond one that never started still tell theirs.
+        for (size_t k = run.shown; k < run.items.size(); ++k) {
+            if (run.items[k] && run.results[k]) {
+                ShowConverted(*run.items[k], run.results[k]->converted, run.results[k]->report,
+                              run.selected);
+            }
+        }
+    }
+    run.over = true;
+    run.progress->RequestClose();
+    run.progress.reset();
     m_shell.EnableMainWindow(true);
-
+    run.wait.reset();
+    if (run.selectFirstAfter && m_sourceList.FirstSelected() < 0 && m_sourceList.RowCount() > 0) {
+        m_sourceList.SelectOnly(0);
+        m_sourceList.SetFocusRow(0);
+        OnSourceSelectionChanged();
+    }
     if (!m_options.showOutputs) {
         return;
     }
-    for (const SourceItem* item : items) {
+    for (const SourceItem* item : run.items) {
         if (item && !item->outputs.empty()) {
             m_shell.ShowInFileManager(item->outputs.front().path);
             break;
@@ -353,83 +512,6 @@ void CMainDlg::ShowConverted(SourceItem& item, bool converted, const ConversionR
     if (&item == selected) {
         m_current = &item;
         ShowOutputsOf(&item);
-    }
-}
-
-void CMainDlg::ConvertInTurn(const std::vector<SourceItem*>& items, bool toMp3,
-                             IProgressWindow& progress, const SourceItem* selected) {
-    CSwfReader swf;
-    CFlvReader flv;
-    swf.SetOptions(m_options.conversion);
-    flv.SetOptions(m_options.conversion);
-    const int32_t total = static_cast<int32_t>(items.size());
-    for (int32_t b = 1; b <= total; ++b) {
-        SourceItem* item = items[static_cast<size_t>(b - 1)];
-        if (item) {
-            progress.SetText(
-                Format("[%d/%d] Converting %s...", b, total, FileNamePart(item->path).c_str()));
-            progress.Step();
-            bool converted = false;
-            ConversionReport report;
-            m_shell.RunWork(
-                [&] { converted = ConvertSourceItem(*item, toMp3, swf, flv, &report); });
-            ShowConverted(*item, converted, report, selected);
-        }
-        // The file in hand always finishes; Cancel is read between files.
-        m_shell.PumpMessages();
-        if (progress.Cancelled()) {
-            break;
-        }
-    }
-}
-
-// Several files at once, each worker with readers of its own, sources that can claim the same
-// names in the hands of one worker in list order: the names are those of a batch in turn. What
-// the window shows is that batch too, only sooner: statuses in list order, the bar counting
-// finished files, the text naming the first unfinished one.
-void CMainDlg::ConvertAtOnce(const std::vector<SourceItem*>& items, bool toMp3,
-                             IProgressWindow& progress, const SourceItem* selected) {
-    const size_t total = items.size();
-    size_t shown = 0;  // statuses written, in list order
-    const auto nameFirstUnfinished = [&] {
-        if (shown < total && items[shown]) {
-            progress.SetText(Format("[%zu/%zu] Converting %s...", shown + 1, total,
-                                    FileNamePart(items[shown]->path).c_str()));
-        }
-    };
-    // Named before any worker starts: the first files may be done before the window is next
-    // looked at, and a batch always shows where it began.
-    nameFirstUnfinished();
-    CParallelBatch batch(items, toMp3, m_options.conversion, static_cast<unsigned>(m_options.jobs),
-                         progress.Cancelled());
-    for (;;) {
-        const bool over = batch.Over();
-        // A file's status shows once it and every file before it are done.
-        for (; shown < total; ++shown) {
-            const CParallelBatch::Result result = batch.ResultOf(shown);
-            if (!result.done) {
-                break;
-            }
-            if (items[shown]) {
-                ShowConverted(*items[shown], result.converted, result.report, selected);
-            }
-        }
-        progress.SetPosition(static_cast<int32_t>(batch.Finished()));
-        nameFirstUnfinished();
-        if (over) {
-            break;
-        }
-        if (progress.Cancelled()) {
-            batch.Stop();  // no new file starts; those in hand finish
-        }
-        m_shell.WaitUntil([&batch] { return batch.TakeNews(); });
-    }
-    // After a Cancel, files that finished beyond one that never started still tell theirs.
-    for (size_t k = shown; k < total; ++k) {
-        const CParallelBatch::Result result = batch.ResultOf(k);
-        if (items[k] && result.done) {
-            ShowConverted(*items[k], result.converted, result.report, selected);
-        }
     }
 }
 

@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "convert/Batch.h"
+#include "convert/ColumnTexts.h"
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
 #include "engine/Records.h"
 #include "engine/SourceIndex.h"
-#include "convert/ColumnTexts.h"
 #include "ui/CommandIds.h"
 #include "ui/ProgramOptions.h"
 #include "ui/Shell.h"
@@ -71,10 +72,16 @@ class CMainDlg {
     void SetFocusedList(int32_t listId) { m_focusedList = listId; }
     int32_t FocusedList() const { return m_focusedList; }
 
-    // The conversion batch.
+    // The conversion batch. ConvertFiles starts it and returns; the batch tells the window of
+    // each file as it starts and ends (OnFileStarted, OnFileDone, on the window's thread), and
+    // the main window stays disabled until it is over.
     void ConvertSelected(bool toMp3);
     void ConvertAll(bool toMp3);
     void ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3);
+    bool Converting() const;
+    void OnFileStarted(size_t k);
+    void OnFileDone(size_t k, const CBatch::Result& result);
+    void OnBatchOver();
     // True when the path is in the source list afterwards (added now, or there already).
     bool AddSourceFile(const std::string& path);
     // Appends an added file: its row at the end of the source list and the item at the end of
@@ -122,11 +129,9 @@ class CMainDlg {
     void RunMergeDialog();
     // Writes a converted item's Status cell in the row that shows it.
     void WriteStatus(SourceItem& item, const std::string& text, const ConversionReport& report);
-    // A batch's two ways: one file after another, or several at once.
-    void ConvertInTurn(const std::vector<SourceItem*>& items, bool toMp3, IProgressWindow& progress,
-                       const SourceItem* selected);
-    void ConvertAtOnce(const std::vector<SourceItem*>& items, bool toMp3, IProgressWindow& progress,
-                       const SourceItem* selected);
+    void StartBatch(const std::vector<SourceItem*>& items, bool toMp3, bool selectFirstAfter);
+    // Several files at once: the statuses of the files done in list order, the bar, the text.
+    void ShowBatchInOrder();
     // A converted item's Status, and its outputs when it is the one selected.
     void ShowConverted(SourceItem& item, bool converted, const ConversionReport& report,
                        const SourceItem* selected);
@@ -142,6 +147,10 @@ class CMainDlg {
     std::string m_lastFolder;
     ProgramOptions m_options = DefaultProgramOptions();
     int32_t m_focusedList = kSourceListId;
+    struct BatchRun;
+    std::unique_ptr<BatchRun> m_run;
+    // What the batch's posted news hold on to: gone with the window.
+    std::shared_ptr<CMainDlg*> m_alive = std::make_shared<CMainDlg*>(this);
 };
 
 }  // namespace kelvora

@@ -4,20 +4,6 @@
 
 namespace kelvora {
 
-CMainDlg::CMainDlg(Shell& shell) : m_shell(shell) {
-    m_sourceList.SetSortedHandler([this](int32_t, bool) { OnListSorted(); });
-    m_outputList.SetSortedHandler([this](int32_t, bool) { OnListSorted(); });
-}
-
-CMainDlg::~CMainDlg() {
-    m_shell.CloseHelp();
-    m_sourceList.RemoveAllRows();
-    m_outputList.RemoveAllRows();
-    m_current = nullptr;
-    m_index.Clear();
-    m_items.clear();
-}
-
 void CMainDlg::CreateColumns() {
     if (m_sourceList.ColumnCount() > 0) {
         return;

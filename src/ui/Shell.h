@@ -44,6 +44,9 @@ class IProgressWindow {
     virtual void SetPosition(int32_t position) = 0;
     virtual void Step() = 0;
     virtual bool Cancelled() const = 0;
+    // Called on the window's thread when Cancel is pressed, as soon as it is (work running on
+    // other threads hears of it at once, not at its next look at Cancelled()).
+    virtual void SetCancelHandler(std::function<void()> handler) = 0;
     // Asks the window to close at the next message dispatch; the owner does not use it after.
     virtual void RequestClose() = 0;
 };
@@ -75,13 +78,9 @@ class Shell {
     virtual std::unique_ptr<IProgressWindow> CreateProgressWindow() = 0;
     // Dispatches the pending window messages and returns; never waits.
     virtual void PumpMessages() = 0;
-    // Runs one piece of long work (one file's conversion). The desktop program keeps its
-    // windows painted meanwhile; the fake simply calls it.
-    virtual void RunWork(const std::function<void()>& work) = 0;
-    // Waits, keeping the windows painted and the progress window's Cancel answering, until
-    // `ready` (asked from this thread now and then) is true. For work running on threads of its
-    // own.
-    virtual void WaitUntil(const std::function<bool()>& ready) = 0;
+    // Runs `task` on the window's thread soon, after what is pending there; callable from any
+    // thread. Work running on threads of its own tells the window of its progress this way.
+    virtual void Post(std::function<void()> task) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
     virtual void EnableMainWindow(bool enable) = 0;

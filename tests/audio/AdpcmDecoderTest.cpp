@@ -154,11 +154,11 @@ TEST(AdpcmDecoder, CorpusSoundsOfEveryCodeWidthDecodeAsFfmpegAndThePlayerDo) {
                 sounds.push_back({start, end});
             }
         });
-        reader.WalkTags(false);
+        reader.WalkTags();
 
         bool found = false;
         for (const Body& sound : sounds) {
-            BitReader bits(reader.Bits().Data(), sound.end);  // as the tag handler sees it
+            BitReader bits(reader.Bytes(), sound.end);  // as the tag handler sees it
             bits.SetPosition(sound.start);
             if (std::to_string(bits.ReadU16()) != row.at("id")) {
                 continue;

@@ -161,6 +161,7 @@ TEST(Faults, SourcesThatVanishOrShrinkAfterAddingFailCleanlyAndSourcesAreNeverWr
 
     for (int32_t command : {kCmdConvertAllToWav, kCmdConvertAllToMp3}) {
         w.dlg.OnCommand(command);
+        w.shell.WaitFor([&] { return !w.dlg.Converting(); });
         EXPECT_EQ(w.dlg.SourceListCtrl().Text(0, 2), "Failure");
         EXPECT_EQ(w.dlg.SourceListCtrl().Text(1, 2), "1 Sound(s)");
         EXPECT_EQ(w.dlg.SourceListCtrl().Text(2, 2), "2 Sound(s)");
@@ -276,6 +277,7 @@ TEST(Faults, AnOutputDeletedBehindTheProgramsBackIsReportedNotCopiedOrMerged) {
     ASSERT_TRUE(w.dlg.AddSourceFile(w.dir.File("a.flv")));
     ASSERT_TRUE(w.dlg.AddSourceFile(w.dir.File("b.flv")));
     w.dlg.OnCommand(kCmdConvertAllToMp3);
+    w.shell.WaitFor([&] { return !w.dlg.Converting(); });
     w.dlg.SourceListCtrl().SelectOnly(0);
     w.dlg.OnSourceSelectionChanged();
     w.dlg.OutputListCtrl().SelectOnly(0);

@@ -24,8 +24,16 @@ namespace {
 using namespace test;
 
 // A shown, started main window over a recording shell; not the first run.
+// The recording shell, with a batch's news queued to the window's event loop as the desktop's
+// shell queues them.
+struct QueuingShell : FakeShell {
+    void Post(std::function<void()> task) override {
+        QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+    }
+};
+
 struct MainWindowTest : ::testing::Test {
-    FakeShell shell;
+    QueuingShell shell;
     TempDir dir;
     CMainDlg dlg{shell};
     MainWindow window{dlg};
@@ -331,6 +339,7 @@ TEST_F(MainWindowTest, AConversionFromTheWindowFillsStatusAndOutputs) {
     Outputs().setFocus();
 
     ClickButton(kCmdConvertAllToWav);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Converting(); }, 30000));
     EXPECT_EQ(Cell(Sources(), 0, 2), "2 Sound(s)");
     ASSERT_EQ(Outputs().model()->rowCount(), 2);
     EXPECT_EQ(Cell(Outputs(), 0, 1), "tune_001.wav");

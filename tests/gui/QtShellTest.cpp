@@ -113,19 +113,20 @@ TEST(QtShellTest, FiltersTakeTheToolkitsForm) {
                      QStringLiteral("SWF Files (*.swf)"), QStringLiteral("All Files (*.*)")}));
 }
 
-TEST(QtShellTest, WindowsKeepRunningWhileWorkIsDone) {
+TEST(QtShellTest, NewsPostedFromOtherThreadsRunInTheWindowsEventLoop) {
     QtShell shell;
-    std::atomic<bool> ticked{false};
-    bool sawTick = false;
-    QTimer::singleShot(20, [&] { ticked = true; });
-    shell.RunWork([&] {
-        // Only the event loop of the calling thread can fire the timer.
-        for (int i = 0; i < 500 && !ticked; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        sawTick = ticked;
+    std::atomic<bool> ran{false};
+    std::thread::id ranOn;
+    std::thread worker([&] {
+        shell.Post([&] {
+            ranOn = std::this_thread::get_id();
+            ran = true;
+        });
     });
-    EXPECT_TRUE(sawTick);
+    worker.join();
+    EXPECT_FALSE(ran);  // it waits for the loop
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran.load(); }, 10000));
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
 }
 
 TEST(QtShellTest, HelpFromAQuestionLeavesItOpen) {

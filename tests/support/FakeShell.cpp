@@ -104,11 +104,29 @@ void FakeShell::WriteFolderSetting(const std::string& folder) {
     }
 }
 
-void FakeShell::WaitUntil(const std::function<bool()>& ready) {
-    while (!ready()) {
-        PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+void PressCancel(FakeProgressState& state) {
+    const bool first = !state.cancelled;
+    state.cancelled = true;
+    if (first && state.onCancel) {
+        state.onCancel();
     }
+}
+
+void FakeShell::Post(std::function<void()> task) {
+    {
+        std::lock_guard<std::mutex> lock(m_postMutex);
+        task();
+        ++posted;
+        if (onPosted) {
+            onPosted(posted);
+        }
+    }
+    m_postDone.notify_all();
+}
+
+void FakeShell::WaitFor(const std::function<bool()>& done) {
+    std::unique_lock<std::mutex> lock(m_postMutex);
+    m_postDone.wait(lock, done);
 }
 
 void FakeShell::ReadOptionSetting(OptionField& field) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ struct FakeProgressState {
     bool shown = false;
     bool closeRequested = false;
     bool cancelled = false;
+    std::function<void()> onCancel;
     std::vector<std::string> texts;
     int32_t low = 0, high = 0, step = 0, position = 0;
     int32_t steps = 0;  // Step() calls
@@ -40,11 +43,17 @@ class FakeProgressWindow : public IProgressWindow {
         ++m_state->steps;
     }
     bool Cancelled() const override { return m_state->cancelled; }
+    void SetCancelHandler(std::function<void()> handler) override {
+        m_state->onCancel = std::move(handler);
+    }
     void RequestClose() override { m_state->closeRequested = true; }
 
   private:
     std::shared_ptr<FakeProgressState> m_state;
 };
+
+// Presses a progress window's Cancel: the flag, and its owner told at once.
+void PressCancel(FakeProgressState& state);
 
 // A Shell that answers from scripts and records every request, so that every flow of the
 // program's logic runs without a display.
@@ -76,7 +85,7 @@ class FakeShell : public Shell {
     std::vector<std::shared_ptr<FakeProgressState>> progressWindows;
     std::vector<bool> mainWindowEnabled;  // each EnableMainWindow call
     int pumps = 0;
-    int waitDepth = 0, waitCursors = 0, beeps = 0, works = 0;
+    int waitDepth = 0, waitCursors = 0, beeps = 0, posted = 0;
     int helpOpened = 0, helpMaximised = 0, helpClosed = 0, helpBroughtToFront = 0;
     bool helpOpen = false;
     int aboutShown = 0, minimized = 0, closed = 0, mergeDialogs = 0;
@@ -101,12 +110,13 @@ class FakeShell : public Shell {
     void ShowInFileManager(const std::string& path) override { shownInFileManager.push_back(path); }
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
     void PumpMessages() override;
-    void RunWork(const std::function<void()>& work) override {
-        ++works;
-        work();
-    }
-    // Pumps (each pump may press Cancel, through onPump) until the work is done.
-    void WaitUntil(const std::function<bool()>& ready) override;
+    // Runs the task at once on the caller's thread, one task at a time (a worker's news of a
+    // batch run before the worker goes on, so a test knows exactly where the batch stands).
+    // `onPosted` is called after each with the number of tasks so far (to press Cancel, say).
+    void Post(std::function<void()> task) override;
+    std::function<void(int posted)> onPosted;
+    // Waits until `done` holds, asked after every posted task (a batch running on its workers).
+    void WaitFor(const std::function<bool()>& done);
     void BeginWaitCursor() override {
         ++waitDepth;
         ++waitCursors;
@@ -136,6 +146,10 @@ class FakeShell : public Shell {
 
     // The texts of the messages shown, in order.
     std::vector<std::string> MessageTexts() const;
+
+  private:
+    std::mutex m_postMutex;
+    std::condition_variable m_postDone;
 };
 
 }  // namespace kelvora::test

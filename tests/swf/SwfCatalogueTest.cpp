@@ -98,10 +98,10 @@ TEST(SwfCatalogue, UnsupportedOrEmptySoundsUseNoNumberAndLeaveNoFile) {
     ASSERT_TRUE(e.ok);
     EXPECT_EQ(Names(e.elements), (std::vector<std::string>{"clip_001.wav", "clip_003.wav"}));
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"clip.swf", "clip_001.wav", "clip_003.wav"}));
-    // Uncompressed data is copied unchanged; a stream counts samples per block for each block.
+    // Uncompressed data is copied unchanged, and counted as the file holds it.
     EXPECT_EQ(Payload(e.elements[0].path), pcm);
     EXPECT_EQ(Payload(e.elements[1].path), pcm);
-    EXPECT_EQ(e.elements[1].sampleCount, 2u);
+    EXPECT_EQ(e.elements[1].sampleCount, 4u);
     EXPECT_EQ(e.elements[0].sampleRate, 44100u);
 }
 
@@ -173,8 +173,8 @@ TEST(SwfCatalogue, DeeplyNestedStreamsAreClosedInOrder) {
     ASSERT_TRUE(e.ok);
     ASSERT_EQ(e.elements.size(), 201u);
     // The innermost stream closes first; each outer one got a block before and after its child.
-    EXPECT_EQ(e.elements.front().sampleCount, 1u);
-    EXPECT_EQ(e.elements.back().sampleCount, 2u);
+    EXPECT_EQ(e.elements.front().sampleCount, 2u);
+    EXPECT_EQ(e.elements.back().sampleCount, 4u);
     EXPECT_EQ(Names(e.elements).front(), "clip_201.wav");
     EXPECT_EQ(Names(e.elements).back(), "clip_001.wav");
 }

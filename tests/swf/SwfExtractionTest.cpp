@@ -70,11 +70,11 @@ TEST_F(SwfExtraction, TargetWavDecodesMp3ElementsTo16Bits) {
     EXPECT_EQ(e.bitsPerSample, 16);
     EXPECT_EQ(e.channels, 1);
     EXPECT_EQ(e.sampleRate, 22050u);
-    EXPECT_EQ(e.sampleCount, 4608u);  // kept from the tag
     CWavReader wav;
     ASSERT_TRUE(wav.Open(e.path));
     EXPECT_EQ(wav.Channels(), 1);
-    EXPECT_GE(wav.FrameCount(), 4608u);
+    EXPECT_GE(wav.FrameCount(), 4608u);  // every frame decoded, the encoder's delay too
+    EXPECT_EQ(e.sampleCount, wav.FrameCount());
     EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"clip.swf", "clip.wav"}));
 }
 

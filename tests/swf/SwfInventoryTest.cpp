@@ -8,6 +8,7 @@
 #include "audio/Mp3Frame.h"
 #include "audio/TranscodeWavToMp3.h"
 #include "convert/SoundInventory.h"
+#include "engine/File.h"
 #include "engine/PathUtil.h"
 #include "support/AudioFixtures.h"
 #include "support/Bytes.h"
@@ -78,8 +79,7 @@ TEST(SwfTiming, StreamsKeepTheSilencesOfTheirTimelineSampleExact) {
         const uint64_t sound = At(10) + (At(30) - At(20));
         ASSERT_EQ(samples.size(), keep ? At(30) : sound);
         if (keep) {
-            // PCM counts the head's samples per block for every block, and the silence.
-            EXPECT_EQ(got.elements[0].sampleCount, 20 * 919 + (At(20) - At(10)));
+            EXPECT_EQ(got.elements[0].sampleCount, At(30));  // what the file holds
             for (uint64_t i : {uint64_t{0}, At(10) - 1, At(20), At(30) - 1}) {
                 EXPECT_EQ(samples[i], 1000) << i;
             }
@@ -273,7 +273,10 @@ TEST(SwfInventory, ListingsAgreeWithTheCorpusAndWithWhatIsWritten) {
             where.erase(std::remove(where.begin(), where.end(), ' '), where.end());
             EXPECT_EQ(where, want[i]["where"]);
             EXPECT_EQ(got.characterId, want[i]["id"].empty() ? "-" : want[i]["id"]);
-            EXPECT_EQ(std::to_string(got.sampleRate), want[i]["rate"]);
+            // As the output will have it: LAME takes no 5512 Hz and encodes such sound at 8000.
+            EXPECT_EQ(got.sampleRate, want[i]["rate"] == "5512" && got.converted
+                                          ? 8000u
+                                          : std::stoul(want[i]["rate"]));
             EXPECT_EQ(std::to_string(got.channels), want[i]["channels"]);
             EXPECT_EQ(got.converted, want[i]["extractable"] == "yes");
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/CAdpcmDecoder.h"
+#include "engine/File.h"
 #include "support/Bytes.h"
 #include "support/HeapMeter.h"
 #include "support/SwfBuilder.h"

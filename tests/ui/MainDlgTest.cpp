@@ -55,10 +55,30 @@ struct World {
         dlg.OnSourceSelectionChanged();
     }
     const std::string& Status(int32_t row) { return dlg.SourceListCtrl().Text(row, 2); }
+    // Until the batch a command started is over.
+    void Wait() {
+        shell.WaitFor([this] { return !dlg.Converting(); });
+    }
+    void ConvertAll(bool toMp3) {
+        dlg.ConvertAll(toMp3);
+        Wait();
+    }
+    // Presses Cancel as the batch's progress text starts with `text`.
+    void CancelAt(const std::string& text) {
+        shell.onPosted = [this, text](int) {
+            if (!shell.progressWindows.empty()) {
+                FakeProgressState& p = *shell.progressWindows.back();
+                if (!p.texts.empty() && p.texts.back().rfind(text, 0) == 0) {
+                    PressCancel(p);
+                }
+            }
+        };
+    }
 
     // What the commands left behind, in short: messages, dialogs, batches, files opened or shown
     // (by name within the folder), list changes and the window's own requests.
     std::string Effect(int32_t rowsBefore) {
+        Wait();
         std::string e;
         auto add = [&](const std::string& t) { e += (e.empty() ? "" : " ") + t; };
         auto name = [&](const std::string& p) {
@@ -203,14 +223,9 @@ TEST(MainDlgBatch, CancelDuringTheThirdOfFiveFinishesItAndStops) {
         w.dlg.SourceListCtrl().SetText(row, 2, "old");
     }
     w.SelectSource(2);
-    std::string cancelAt = "[3/5]";  // pressed while that file converts, seen after it
-    w.shell.onPump = [&](int) {
-        if (!w.shell.progressWindows.empty()) {
-            FakeProgressState& p = *w.shell.progressWindows.back();
-            p.cancelled = !p.texts.empty() && p.texts.back().rfind(cancelAt, 0) == 0;
-        }
-    };
+    w.CancelAt("[3/5]");  // pressed while that file converts
     w.dlg.OnCommand(kCmdConvertAllToWav);
+    w.Wait();
 
     const char* statuses[] = {"0 Sound(s)", "Failure", "1 Sound(s)", "old", "old"};
     for (int32_t row = 0; row < 5; ++row) {
@@ -222,7 +237,7 @@ TEST(MainDlgBatch, CancelDuringTheThirdOfFiveFinishesItAndStops) {
                                         "[3/5] Converting c.swf..."}));
     EXPECT_TRUE(p.shown && p.closeRequested && p.high == 5 && p.position == 3);
     EXPECT_EQ(w.shell.mainWindowEnabled, (std::vector<bool>{false, true}));
-    EXPECT_TRUE(w.shell.works == 3 && w.shell.waitDepth == 0);  // conversions as the shell's work
+    EXPECT_EQ(w.shell.waitDepth, 0);
     // The converted item's earlier file is gone; the unreached one keeps its own.
     EXPECT_FALSE(PathExists(w.dir.File("old_a_1.wav")));
     EXPECT_TRUE(PathExists(w.dir.File("old_d_1.wav")));
@@ -231,8 +246,8 @@ TEST(MainDlgBatch, CancelDuringTheThirdOfFiveFinishesItAndStops) {
     EXPECT_EQ(w.dlg.OutputListCtrl().OutputAt(0), &third->outputs[0]);
 
     // Cancelled after the first file: the first item with outputs is one the loop did not reach.
-    cancelAt = "[1/5]";
-    w.dlg.ConvertAll(false);
+    w.CancelAt("[1/5]");
+    w.ConvertAll(false);
     EXPECT_EQ(w.shell.progressWindows.at(1)->texts.size(), 1u);
     EXPECT_EQ(w.shell.shownInFileManager.back(), w.dir.File("c.wav"));
 }
@@ -257,7 +272,7 @@ TEST(MainDlgBatch, FilesConvertedAtOnceShowTheBatchInTurn) {
         ASSERT_TRUE(WriteFileBytes(w.dir.File("bad.swf"), {'F', 'W', 'S'}));
         w.Add("bad.swf");
         w.SelectSource(3);
-        w.dlg.ConvertAll(false);
+        w.ConvertAll(false);
         for (int32_t row = 0; row < 6; ++row) {
             seen[jobs > 1].push_back(w.Status(row));
         }
@@ -280,8 +295,12 @@ TEST(MainDlgBatch, FilesConvertedAtOnceShowTheBatchInTurn) {
         for (int32_t row = 0; row < 6; ++row) {
             w.dlg.SourceListCtrl().SetText(row, 2, "old");
         }
-        w.shell.onPump = [&](int) { w.shell.progressWindows.back()->cancelled = true; };
-        w.dlg.ConvertAll(false);
+        w.shell.onPump = [&](int) {
+            if (w.shell.progressWindows.size() == 2) {
+                PressCancel(*w.shell.progressWindows.back());
+            }
+        };
+        w.ConvertAll(false);
         for (int32_t row = 0; row < 6; ++row) {
             EXPECT_EQ(w.Status(row), "old");
         }
@@ -302,7 +321,7 @@ TEST(MainDlgBatch, ConvertAllOnASortedListAndConvertingAgain) {
     w.dlg.SourceListCtrl().SortByColumn(1);
     w.dlg.SourceListCtrl().SortByColumn(1);  // File descending: c, b, a
 
-    w.dlg.ConvertAll(true);  // in the order of adding, each status in the row showing its file
+    w.ConvertAll(true);  // in the order of adding, each status in the row showing its file
     EXPECT_EQ(w.shell.progressWindows.at(0)->texts,
               (std::vector<std::string>{"[1/3] Converting a.swf...", "[2/3] Converting c.flv...",
                                         "[3/3] Converting b.flv..."}));
@@ -323,6 +342,7 @@ TEST(MainDlgBatch, ConvertAllOnASortedListAndConvertingAgain) {
     EXPECT_EQ(w.dir.List(), files);
     w.SelectSource(2);
     w.dlg.ConvertSelected(true);
+    w.Wait();
     EXPECT_EQ(w.dir.List(), files);
     ASSERT_EQ(w.dlg.OutputListCtrl().RowCount(), 2);
     EXPECT_EQ(w.dlg.OutputListCtrl().OutputAt(1), &a->outputs[1]);
@@ -481,6 +501,7 @@ TEST(MainDlgOptions, TheOptionsWindowTurnsEveryFormatOnAndTheStatusTellsWhy) {
     EXPECT_FALSE(w.dlg.AddSourceFile(w.dir.File("new.swf")));
     ASSERT_TRUE(w.dlg.AddSourceFile(w.dir.File("talk.flv")));
     w.dlg.OnCommand(kCmdConvertAllToWav);
+    w.Wait();
     EXPECT_EQ(w.dlg.SourceListCtrl().Text(0, 2), "Failure");
     EXPECT_EQ(w.dlg.SourceListCtrl().ToolTip(0, 2),
               "AAC sound is converted with the option \"Convert every sound format\"");
@@ -504,6 +525,7 @@ TEST(MainDlgOptions, TheOptionsWindowTurnsEveryFormatOnAndTheStatusTellsWhy) {
     EXPECT_TRUE(w.dlg.Options().conversion.allFormats);
     EXPECT_TRUE(w.dlg.AddSourceFile(w.dir.File("new.swf")));
     w.dlg.OnCommand(kCmdConvertAllToWav);
+    w.Wait();
     EXPECT_EQ(w.dlg.SourceListCtrl().Text(0, 2), "1 Sound(s)");
     EXPECT_EQ(w.dlg.SourceListCtrl().ToolTip(0, 2), "");
 

@@ -36,7 +36,7 @@ CProgressDlg::CProgressDlg(QWidget* transientFor)
     m_cancel->setGeometry(DluRect(127, 42, 50, 16));
     m_cancel->setAutoDefault(false);
     m_cancel->setDefault(false);
-    connect(m_cancel, &QPushButton::clicked, this, [this] { m_cancelled = true; });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel(); });
 
     if (const QScreen* s = transientFor ? transientFor->screen() : screen()) {
         const QRect area = s->availableGeometry();
@@ -89,7 +89,7 @@ void CProgressDlg::keyPressEvent(QKeyEvent* event) {
 // owner, which still uses it, lets it go.
 void CProgressDlg::closeEvent(QCloseEvent* event) {
     if (!m_closing) {
-        m_cancelled = true;
+        Cancel();
         event->ignore();
         return;
     }
@@ -145,6 +145,20 @@ void ProgressWindowHandle::SetPosition(int32_t position) {
 void ProgressWindowHandle::Step() {
     if (m_window) {
         m_window->Step();
+    }
+}
+
+void CProgressDlg::Cancel() {
+    const bool first = !m_cancelled;
+    m_cancelled = true;
+    if (first && m_onCancel) {
+        m_onCancel();
+    }
+}
+
+void ProgressWindowHandle::SetCancelHandler(std::function<void()> handler) {
+    if (m_window) {
+        m_window->SetCancelHandler(std::move(handler));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "ui/Shell.h"
@@ -27,6 +28,7 @@ class CProgressDlg : public QDialog {
     void SetPosition(int position);
     void Step();
     bool Cancelled() const { return m_cancelled; }
+    void SetCancelHandler(std::function<void()> handler) { m_onCancel = std::move(handler); }
     // Closes the window at the next dispatch of posted events.
     void PostClose();
 
@@ -43,8 +45,12 @@ class CProgressDlg : public QDialog {
     QLabel* m_text = nullptr;
     QProgressBar* m_bar = nullptr;
     QPushButton* m_cancel = nullptr;
+    // Cancel pressed (or Esc, or the window closed): the flag set, the handler told once.
+    void Cancel();
+
     int m_step = 1;
     bool m_cancelled = false;
+    std::function<void()> m_onCancel;
     bool m_closing = false;
 };
 
@@ -64,6 +70,7 @@ class ProgressWindowHandle : public IProgressWindow {
     void SetPosition(int32_t position) override;
     void Step() override;
     bool Cancelled() const override;
+    void SetCancelHandler(std::function<void()> handler) override;
     void RequestClose() override;
 
     CProgressDlg* Window() const { return m_window; }

@@ -10,7 +10,6 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -24,7 +23,6 @@
 #include <QSettings>
 #include <QTimer>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "ui/ShellHelpers.h"
 #include "ui/qt/AboutDialog.h"
@@ -304,35 +302,10 @@ void QtShell::PumpMessages() {
     m_lastPump = std::chrono::steady_clock::now();
 }
 
-// The work runs on a thread of its own while this one keeps the windows painted. The main
-// window is disabled meanwhile, so only paint events and the progress window's Cancel (which
-// only sets a flag) are handled: nothing else reaches the main window's state under the work.
-void QtShell::RunWork(const std::function<void()>& work) {
-    const bool wasEnabled = m_mainWindow && m_mainWindow->isEnabled();
-    if (wasEnabled) {
-        m_mainWindow->setEnabled(false);
-    }
-    QEventLoop loop;
-    QFutureWatcher<void> watcher;
-    QObject::connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run([&work] { work(); }));
-    if (!watcher.isFinished()) {
-        loop.exec();
-    }
-    watcher.waitForFinished();
-    if (wasEnabled && m_mainWindow) {
-        m_mainWindow->setEnabled(true);
-    }
-}
-
-void QtShell::WaitUntil(const std::function<bool()>& ready) {
-    // Ten milliseconds at a time: the windows stay painted and answering, and a finished file
-    // is seen soon enough.
-    while (!ready()) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+// Queued to the application object: the task runs in the event loop of the window's thread,
+// whatever thread posts it.
+void QtShell::Post(std::function<void()> task) {
+    QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
 }
 
 void QtShell::BeginWaitCursor() {

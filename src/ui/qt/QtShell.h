@@ -38,8 +38,7 @@ class QtShell : public Shell {
     void ShowInFileManager(const std::string& path) override;
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
     void PumpMessages() override;
-    void RunWork(const std::function<void()>& work) override;
-    void WaitUntil(const std::function<bool()>& ready) override;
+    void Post(std::function<void()> task) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void EnableMainWindow(bool enable) override;

@@ -1,0 +1,393 @@
+#include "swf/SwfPlan.h"
+
+#include <algorithm>
+
+#include "audio/CAdpcmDecoder.h"
+#include "audio/CCodecDecoder.h"
+#include "audio/CMp3Encoder.h"
+#include "audio/Mp3Frame.h"
+#include "audio/SpeexFrames.h"
+#include "engine/PathUtil.h"
+#include "engine/SoundFormat.h"
+
+namespace kelvora {
+
+namespace {
+
+// The most bytes of a linkage name in a file name, and the room a file name has.
+constexpr size_t kMostNameBytes = 120;
+constexpr size_t kMostFileName = 255;
+constexpr size_t kNumberRoom = 11;  // "_" and the digits of any N a taken name leads to
+
+// A linkage name made fit for a file name: no separators or control characters, at most 120
+// bytes and at most `room`, cut on a UTF-8 character boundary.
+std::string FileNameOf(const std::string& name, size_t room) {
+    std::string out;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        out.push_back(c == kPathSeparator || u < 0x20 || u == 0x7F ? '_' : c);
+    }
+    const size_t most = std::min(kMostNameBytes, room);
+    if (out.size() > most) {
+        size_t cut = most;
+        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) {
+            --cut;  // never inside a UTF-8 sequence
+        }
+        out.erase(cut);
+    }
+    return out;
+}
+
+Failure SkipOf(const SwfSound& s, const ConversionOptions& options) {
+    const SoundFormatInfo& info = FormatInfo(s.format);
+    if (info.movie.conversion == Conversion::Never) {
+        return Failure::FormatUnsupported;
+    }
+    if (info.movie.conversion == Conversion::WithOption && !options.allFormats) {
+        return Failure::FormatNeedsOption;
+    }
+    if (info.coding == SoundCoding::Libav && !CCodecDecoder::Available()) {
+        return Failure::LibraryMissing;
+    }
+    return s.IsStream() && s.samplesPerBlock == 0 ? Failure::EmptyStreamHead : Failure::None;
+}
+
+// The sample frames of a libavcodec format's data: Nellymoser blocks, G.711 samples, Speex
+// frames as a decoder takes them.
+uint64_t CodecFrames(const uint8_t* data, size_t size, uint32_t format, uint16_t channels) {
+    switch (FormatInfo(format).frameSamples) {
+        case 256:
+            return size / 64 * 256;
+        case 320: {
+            uint64_t frames = 0;
+            for (const SpeexPacket& packet : SpeexMoviePackets(data, size)) {
+                frames += packet.frames;
+            }
+            return frames * 320;
+        }
+        default:
+            return size / std::max<uint16_t>(channels, 1);
+    }
+}
+
+class SwfPlanner {
+  public:
+    SwfPlanner(const uint8_t* bytes, const SwfHeader& header, const ConversionOptions& options,
+               bool toMp3)
+        : m_bytes(bytes),
+          m_header(header),
+          m_options(options),
+          m_toMp3(toMp3),
+          m_timed(options.keepTiming && header.frameRate88 != 0) {}
+
+    SwfSoundPlan Element(const SwfSound& s) const;
+
+  private:
+    void Event(const SwfSound& s, SwfSoundPlan& p) const;
+    // Returns the sample frames the stream's blocks claim: PCM the head's samples per block for
+    // every block, empty ones too; MP3 the blocks' own counts; the others what they hold.
+    uint64_t Stream(const SwfSound& s, SwfSoundPlan& p) const;
+    uint64_t Silence(uint64_t from, uint64_t to, uint32_t rate) const {
+        return SamplesAtFrame(to, rate, m_header.frameRate88) -
+               SamplesAtFrame(from, rate, m_header.frameRate88);
+    }
+
+    const uint8_t* m_bytes;
+    const SwfHeader& m_header;
+    const ConversionOptions& m_options;
+    bool m_toMp3;
+    bool m_timed;
+};
+
+SwfSoundPlan SwfPlanner::Element(const SwfSound& s) const {
+    SwfSoundPlan p;
+    p.skip = SkipOf(s, m_options);
+    p.listed = !s.IsStream() || s.HasBlocks();
+    // A stream is told of once it has sound; a head without samples per block is no stream.
+    p.told = p.skip != Failure::None && p.skip != Failure::EmptyStreamHead && p.listed &&
+             !(s.IsStream() && s.samplesPerBlock == 0);
+    p.named = p.skip == Failure::None;
+    const SoundFormatInfo& info = FormatInfo(s.format);
+    p.elementIsMp3 = info.coding == SoundCoding::Mp3;
+    p.sampleRate = info.movie.sampleRate != 0 ? info.movie.sampleRate : SoundRate(s.rateIndex);
+    p.channels = info.movie.mono || !s.isStereo ? 1 : 2;
+    p.bitsPerSample = s.is16Bit ? 16 : 8;
+    if (info.coding == SoundCoding::Libav) {
+        p.codecRate = p.sampleRate;
+        p.codecChannels = p.channels;
+    }
+    // Skipped sounds are listed with their figures too.
+    if (s.IsStream()) {
+        // A stream whose blocks say they hold no samples leaves no file; its number is used.
+        if (Stream(s, p) == 0 && p.skip == Failure::None) {
+            p.skip = Failure::NoSamples;
+        }
+    } else {
+        Event(s, p);
+    }
+    return p;
+}
+
+void SwfPlanner::Event(const SwfSound& s, SwfSoundPlan& p) const {
+    const uint8_t* data = m_bytes + s.dataStart;
+    const size_t size = s.dataEnd - s.dataStart;
+    switch (FormatInfo(s.format).coding) {
+        case SoundCoding::Pcm:
+            p.sampleFrames = size / (p.channels * (p.bitsPerSample / 8u));
+            break;
+        case SoundCoding::Adpcm:
+            // A count is a claim: never more than the tag's data can hold.
+            p.sampleFrames = CAdpcmDecoder::BoundSampleCount(s.sampleCount, size, s.isStereo);
+            break;
+        case SoundCoding::Mp3: {
+            CMp3FrameCounter frames;
+            frames.Add(data, size);
+            if (frames.Found()) {
+                p.sampleRate = frames.First().sampleRate;
+                p.channels = frames.First().channels;
+            }
+            p.sampleFrames = s.sampleCount;
+            p.decodedFrames = frames.Samples();
+            if (m_options.keepTiming) {
+                // As WAV it starts where its samples do, after the latency the encoder left
+                // and the decoder's own delay, and lasts as long as the tag says.
+                p.shaped = true;
+                p.shape.skip =
+                    static_cast<uint64_t>(std::max<int16_t>(s.seekSamples, 0)) + kMp3DecoderDelay;
+                p.shape.keep = s.sampleCount;
+            }
+            break;
+        }
+        case SoundCoding::Libav:
+            p.sampleFrames = CodecFrames(data, size, s.format, p.channels);
+            break;
+        case SoundCoding::None:
+            break;
+    }
+}
+
+uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p) const {
+    const SoundCoding coding = FormatInfo(s.format).coding;
+    uint64_t bytes = 0;   // PCM: the blocks' bytes and the silences' in one run
+    uint64_t frames = 0;  // the others
+    uint64_t claimed = 0;
+    CMp3FrameCounter mp3;
+    // An MP3 stream's gaps are counted in the rate of its frames.
+    Mp3FrameHeader first;
+    if (coding == SoundCoding::Mp3) {
+        for (const SwfStreamBlock& b : s.blocks) {
+            if (b.size > 4) {
+                CMp3FrameCounter probe;
+                probe.Add(m_bytes + b.start + 4, b.size - 4);
+                if (probe.Found()) {
+                    first = probe.First();
+                    break;
+                }
+            }
+        }
+    }
+    CMp3GapFrames gapFrames;
+    const size_t frameBytes = size_t{p.channels} * (p.bitsPerSample / 8u);
+    ForEachStreamBlock(
+        s, m_timed,
+        [&](uint64_t from, uint64_t to) {
+            if (coding == SoundCoding::Pcm) {
+                bytes += Silence(from, to, p.sampleRate) * frameBytes;
+                claimed += Silence(from, to, p.sampleRate);
+            } else if (coding == SoundCoding::Mp3 && first.samplesPerFrame != 0) {
+                const uint64_t gap = Silence(from, to, first.sampleRate);
+                if (m_toMp3) {
+                    // Whole silent frames in the element.
+                    const uint64_t silent =
+                        gapFrames.For(gap, first.samplesPerFrame) * first.samplesPerFrame;
+                    frames += silent;
+                    claimed += silent;
+                } else {
+                    p.gapFrames += gap;  // put in exactly when it is decoded
+                }
+            } else if (coding != SoundCoding::Mp3) {
+                frames += Silence(from, to, p.sampleRate);
+            }
+        },
+        [&](const SwfStreamBlock& b) {
+            const uint8_t* data = m_bytes + b.start;
+            switch (coding) {
+                case SoundCoding::Pcm:
+                    bytes += b.size;
+                    claimed += s.samplesPerBlock;
+                    break;
+                case SoundCoding::Adpcm:
+                    frames +=
+                        CAdpcmDecoder::BoundSampleCount(s.samplesPerBlock, b.size, s.isStereo);
+                    break;
+                case SoundCoding::Mp3:
+                    if (b.size >= 4) {
+                        mp3.Add(data + 4, b.size - 4);
+                        claimed += Mp3BlockCount(m_bytes, b);
+                    }
+                    break;
+                case SoundCoding::Libav:
+                    frames += CodecFrames(data, b.size, s.format, p.channels);
+                    break;
+                case SoundCoding::None:
+                    break;
+            }
+        });
+    if (coding == SoundCoding::Pcm) {
+        p.sampleFrames = frameBytes == 0 ? 0 : bytes / frameBytes;
+        return claimed + uint64_t{s.samplesPerBlock} * s.emptyBlocks;
+    }
+    if (coding != SoundCoding::Mp3) {
+        p.sampleFrames = frames;
+        return frames;
+    }
+    {
+        if (mp3.Found()) {
+            p.sampleRate = mp3.First().sampleRate;
+            p.channels = mp3.First().channels;
+        }
+        p.sampleFrames = claimed;  // its blocks' own counts and the silent frames between
+        p.decodedFrames = mp3.Samples() + frames;
+        if (m_timed) {
+            // As WAV: the head's latency seek and the decoder's delay are gone, the gaps exact.
+            p.shaped = true;
+            p.shape.skip =
+                static_cast<uint64_t>(std::max<int16_t>(s.seekSamples, 0)) + kMp3DecoderDelay;
+        }
+    }
+    return claimed;
+}
+
+}  // namespace
+
+std::string CSwfNaming::Element(const SwfSound& s, std::string_view ext) {
+    std::string name;
+    if (m_useLinkage) {
+        // A stream takes the name of the sprite it plays in.
+        name = s.IsStream() ? (s.sprite >= 0 ? m_linkage.NameOf(static_cast<uint16_t>(s.sprite))
+                                             : std::string())
+                            : m_linkage.NameOf(s.characterId);
+    }
+    if (!name.empty() && !m_names.Base().empty()) {
+        // The whole file name, movie's name + "_" + name + "_N" + extension, must fit the file
+        // system's 255 bytes; where nothing of the name fits, the sound keeps its number.
+        const size_t used = FileNamePart(m_names.Base()).size() + 1 + ext.size() + kNumberRoom;
+        const std::string fitted =
+            FileNameOf(name, used < kMostFileName ? kMostFileName - used : 0);
+        if (!fitted.empty()) {
+            m_names.SkipNumber();  // numbers keep counting every sound, named or not
+            return m_names.Plain(m_names.Base() + "_" + fitted, ext);
+        }
+    }
+    return m_names.Numbered(ext);
+}
+
+uint64_t CMp3GapFrames::For(uint64_t gapSampleFrames, uint32_t samplesPerFrame) {
+    m_owed += static_cast<int64_t>(gapSampleFrames);
+    uint64_t frames = 0;
+    const auto spf = static_cast<int64_t>(samplesPerFrame);
+    for (; spf > 0 && m_owed * 2 >= spf; m_owed -= spf) {
+        ++frames;
+    }
+    return frames;
+}
+
+void ForEachStreamBlock(const SwfSound& sound, bool timed,
+                        const std::function<void(uint64_t fromFrame, uint64_t toFrame)>& gap,
+                        const std::function<void(const SwfStreamBlock&)>& block) {
+    uint64_t nextFrame = 0;  // of the timeline after the head, the first not yet given
+    for (const SwfStreamBlock& b : sound.blocks) {
+        const uint64_t frame = b.frame >= sound.headFrame ? b.frame - sound.headFrame : 0;
+        if (timed && frame > nextFrame) {
+            gap(nextFrame, frame);
+        }
+        nextFrame = std::max(nextFrame, frame + 1);
+        block(b);
+    }
+}
+
+uint16_t Mp3BlockCount(const uint8_t* bytes, const SwfStreamBlock& block) {
+    return block.size < 4
+               ? 0
+               : static_cast<uint16_t>(bytes[block.start] | (bytes[block.start + 1] << 8));
+}
+
+SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader& header,
+                const ConversionOptions& options, bool toMp3, const std::string& outputBase) {
+    SwfPlan plan;
+    const SwfPlanner planner(bytes, header, options, toMp3);
+    for (const SwfSound& s : records.sounds) {
+        plan.sounds.push_back(planner.Element(s));
+    }
+    // The names, as a conversion takes them: every element in tag order, then each output
+    // brought to the target's form in list order, then a single output's "_001" dropped.
+    COutputNames names(outputBase, false);
+    CSwfNaming naming(names, records.names, options.linkageNames);
+    std::vector<std::string> paths(records.sounds.size());
+    for (size_t i = 0; i < records.sounds.size(); ++i) {
+        const SwfSoundPlan& p = plan.sounds[i];
+        if (p.skip == Failure::None || p.skip == Failure::NoSamples) {
+            const std::string path =
+                naming.Element(records.sounds[i], p.elementIsMp3 ? ".mp3" : ".wav");
+            if (p.skip == Failure::None) {
+                paths[i] = path;
+            }
+        }
+    }
+    const std::string_view targetExt = toMp3 ? ".mp3" : ".wav";
+    size_t outputs = 0;
+    for (const size_t i : records.completed) {
+        std::string& path = paths[i];
+        if (!path.empty() && plan.sounds[i].elementIsMp3 != toMp3) {
+            path = names.Renamed(path, targetExt);
+        }
+        outputs += path.empty() ? 0 : 1;
+    }
+    for (const size_t i : records.completed) {
+        const SwfSound& s = records.sounds[i];
+        SwfSoundPlan& p = plan.sounds[i];
+        if (!p.listed) {
+            continue;
+        }
+        PlannedSound sound;
+        sound.kind = s.IsStream() ? SoundKind::Stream : SoundKind::Event;
+        sound.sprite = s.sprite;
+        sound.characterId = s.characterId;
+        sound.format = s.format;
+        if (!s.IsStream() || s.sprite >= 0) {
+            sound.names = records.names.AllNamesOf(s.IsStream() ? static_cast<uint16_t>(s.sprite)
+                                                                : s.characterId);
+        }
+        sound.record = i;
+        sound.skip = p.skip;
+        if (p.skip == Failure::LibraryMissing) {
+            sound.skipDetail = CCodecDecoder::LibraryError();
+        }
+        sound.path =
+            outputs == 1 && !paths[i].empty() ? names.WithoutSingleNumber(paths[i]) : paths[i];
+        sound.isMp3 = toMp3;
+        // The output's figures: the element's, or what the encoder or the decoder makes of it.
+        sound.sampleRate = p.sampleRate;
+        sound.channels = p.channels;
+        sound.bitsPerSample = p.bitsPerSample;
+        sound.sampleFrames = p.sampleFrames;
+        if (toMp3 && !p.elementIsMp3) {
+            sound.sampleRate = CMp3Encoder::RateFor(p.sampleRate, p.channels);
+        } else if (!toMp3 && p.elementIsMp3) {
+            // Decoded: every frame, or shaped to its timeline.
+            sound.bitsPerSample = 16;
+            sound.sampleFrames = p.decodedFrames;
+            if (p.shaped) {
+                sound.sampleFrames =
+                    p.shape.keep != UINT64_MAX
+                        ? p.shape.keep
+                        : p.decodedFrames - std::min(p.decodedFrames, p.shape.skip) + p.gapFrames;
+            }
+        }
+        p.listIndex = plan.list.sounds.size();
+        plan.list.sounds.push_back(std::move(sound));
+    }
+    return plan;
+}
+
+}  // namespace kelvora
