@@ -14,13 +14,35 @@ namespace kelvora {
 
 namespace {
 
-// The mappings a bus error may hit, readable from the signal handler without a lock. A slot is
-// published by writing its end before its start, and withdrawn by clearing its start first.
+// The mappings a bus error may hit, readable from the signal handler without a lock. A slot's
+// start and end change only under an odd sequence number (a sequence lock): the handler takes
+// them as one pair only when the number was even and the same before and after it read them, so
+// a slot released and taken again meanwhile never pairs one mapping's start with another's end.
 struct Guard {
+    std::atomic<uint64_t> sequence{0};
     std::atomic<uintptr_t> start{0};
     std::atomic<uintptr_t> end{0};
     std::atomic<bool> cut{false};
     std::atomic<bool> taken{false};
+
+    // The slot's mapping as one consistent pair; false while it changes or when it is free.
+    bool Read(uintptr_t& from, uintptr_t& to) const {
+        const uint64_t before = sequence.load(std::memory_order_acquire);
+        if (before & 1) {
+            return false;
+        }
+        from = start.load(std::memory_order_relaxed);
+        to = end.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return from != 0 && sequence.load(std::memory_order_relaxed) == before;
+    }
+    void Write(uintptr_t from, uintptr_t to) {
+        sequence.fetch_add(1, std::memory_order_relaxed);  // odd: changing
+        std::atomic_thread_fence(std::memory_order_release);
+        start.store(from, std::memory_order_relaxed);
+        end.store(to, std::memory_order_relaxed);
+        sequence.fetch_add(1, std::memory_order_release);  // even: whole again
+    }
 };
 // Every worker maps a file or two at a time; more mappings than this go unguarded.
 constexpr int kGuards = 4096;
@@ -34,12 +56,13 @@ struct sigaction g_previousBusAction {};
 void OnBusError(int signal, siginfo_t* info, void* context) {
     const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
     for (Guard& guard : g_guards) {
-        const uintptr_t start = guard.start.load(std::memory_order_acquire);
-        if (start == 0 || address < start || address >= guard.end.load()) {
+        uintptr_t start = 0;
+        uintptr_t mappedEnd = 0;
+        if (!guard.Read(start, mappedEnd) || address < start || address >= mappedEnd) {
             continue;
         }
         const uintptr_t page = address & ~(g_pageSize - 1);
-        const uintptr_t end = (guard.end.load() + g_pageSize - 1) & ~(g_pageSize - 1);
+        const uintptr_t end = (mappedEnd + g_pageSize - 1) & ~(g_pageSize - 1);
         void* zeros = ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
                              MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (zeros != MAP_FAILED) {
@@ -78,8 +101,7 @@ int TakeGuard(const void* map, size_t size) {
         if (g_guards[i].taken.compare_exchange_strong(expected, true)) {
             const auto start = reinterpret_cast<uintptr_t>(map);
             g_guards[i].cut.store(false);
-            g_guards[i].end.store(start + size);
-            g_guards[i].start.store(start, std::memory_order_release);
+            g_guards[i].Write(start, start + size);
             return i;
         }
     }
@@ -87,8 +109,7 @@ int TakeGuard(const void* map, size_t size) {
 }
 
 void ReleaseGuard(int slot) {
-    g_guards[slot].start.store(0, std::memory_order_release);
-    g_guards[slot].end.store(0);
+    g_guards[slot].Write(0, 0);
     g_guards[slot].taken.store(false);
 }
 
@@ -99,7 +120,13 @@ CMappedFile::~CMappedFile() {
 }
 
 bool CMappedFile::Truncated() const {
-    return m_guard >= 0 && g_guards[m_guard].cut.load();
+    if (m_guard >= 0 && g_guards[m_guard].cut.load()) {
+        return true;
+    }
+    // The kernel's own reads of the mapping (a write straight from it) meet no bus error but
+    // fail: whether the file is now shorter than what was mapped tells the same.
+    struct stat st {};
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && static_cast<size_t>(st.st_size) < m_mapSize;
 }
 
 void CMappedFile::Close() {
@@ -109,6 +136,10 @@ void CMappedFile::Close() {
     }
     if (m_map) {
         ::munmap(m_map, m_mapSize);
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
     m_map = nullptr;
     m_mapSize = 0;
@@ -145,6 +176,7 @@ bool CMappedFile::OpenDescriptor(int fd) {
         ::madvise(map, size, MADV_SEQUENTIAL);
         m_map = map;
         m_mapSize = size;
+        m_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         m_guard = TakeGuard(map, size);
         m_data = static_cast<const uint8_t*>(map);
     }

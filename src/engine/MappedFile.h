@@ -26,7 +26,8 @@ class CMappedFile {
     const uint8_t* Data() const { return m_data; }
     size_t Size() const { return m_size; }
     bool IsOpen() const { return m_open; }
-    // True once a read reached a part of the mapping that the file no longer holds.
+    // True once a read reached a part of the mapping that the file no longer holds, or when
+    // the file is now shorter than the mapping.
     bool Truncated() const;
 
   private:
@@ -36,6 +37,7 @@ class CMappedFile {
     size_t m_mapSize = 0;
     bool m_open = false;
     int m_guard = -1;  // the slot that guards this mapping, or -1
+    int m_fd = -1;     // the mapped file, kept to see whether it was cut
 };
 
 }  // namespace kelvora

@@ -86,6 +86,15 @@ bool CFlvReader::WalkTags() {
     }
     COutputNames names(m_outputBase, true);
     CFlvTrackWriter(m_data, m_size, m_header, track, names, m_report).Write(m_element);
+    if (m_map.IsOpen() && m_map.Truncated()) {
+        // The file was cut short while it was read: its track is not what it held (a write
+        // straight from the lost part failed, or wrote zeros).
+        if (!m_element.path.empty()) {
+            RemoveFile(m_element.path);
+        }
+        m_element = FlvElement{};
+        m_report.Cut();
+    }
     return true;
 }
 
@@ -155,14 +164,6 @@ bool CFlvReader::Convert(const std::string& path, bool toMp3, FlvAudioResult* re
         return false;
     }
     WalkTags();
-    if (m_map.Truncated()) {
-        // The file was cut short while it was read: its track is not what it held.
-        if (!m_element.path.empty()) {
-            RemoveFile(m_element.path);
-            m_element.path.clear();
-        }
-        m_report.Cut();
-    }
     const bool ok = !m_element.path.empty() && FinishConversion(toMp3);
     m_map.Close();  // the source is not needed any more
     m_data = nullptr;

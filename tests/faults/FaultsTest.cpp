@@ -203,6 +203,7 @@ TEST(Faults, ASourceCutShortWhileItIsReadFailsAloneAndLeavesNoFile) {
         }
     });
     EXPECT_FALSE(reader.Convert(cut, false));
+    EXPECT_EQ(reader.Report().failure, Failure::SourceChanged);
     EXPECT_EQ(Files(dir.path()).size(), 2u) << "no output, whole or part";
     cutNow = false;
     ASSERT_TRUE(reader.Convert(dir.File("next.swf"), false));
@@ -211,10 +212,23 @@ TEST(Faults, ASourceCutShortWhileItIsReadFailsAloneAndLeavesNoFile) {
     // Any mapped file read past such a cut reads zeros and says so.
     CMappedFile map;
     ASSERT_TRUE(map.Open(dir.File("next.swf")));
-    fs::resize_file(dir.File("next.swf"), 10);
     EXPECT_FALSE(map.Truncated());
+    fs::resize_file(dir.File("next.swf"), 10);
     EXPECT_EQ(map.Data()[map.Size() - 1], 0);
     EXPECT_TRUE(map.Truncated());
+
+    // A video's data is written straight from the mapped file, so the kernel meets the cut:
+    // the write fails, and that is told as the cut it is, with no file left.
+    const Bytes video =
+        FlvBuilder().Audio(FlvAudioFlags(0, 3, true, true), Noise(1 << 20)).Build();
+    ASSERT_TRUE(WriteFileBytes(dir.File("v.flv"), video));
+    CFlvReader flv;
+    ASSERT_TRUE(flv.Open(dir.File("v.flv"), false));
+    fs::resize_file(dir.File("v.flv"), 100);
+    flv.WalkTags();
+    EXPECT_EQ(flv.Report().failure, Failure::SourceChanged);
+    EXPECT_EQ(flv.OutputPath(), "");
+    EXPECT_EQ(Files(dir.path()).size(), 4u);
 }
 
 TEST(Faults, MergeAndSaveAsWriteOnlyTargetsTheUserMayWrite) {
