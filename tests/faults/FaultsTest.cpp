@@ -219,8 +219,7 @@ TEST(Faults, ASourceCutShortWhileItIsReadFailsAloneAndLeavesNoFile) {
 
     // A video's data is written straight from the mapped file, so the kernel meets the cut:
     // the write fails, and that is told as the cut it is, with no file left.
-    const Bytes video =
-        FlvBuilder().Audio(FlvAudioFlags(0, 3, true, true), Noise(1 << 20)).Build();
+    const Bytes video = FlvBuilder().Audio(FlvAudioFlags(0, 3, true, true), Noise(1 << 20)).Build();
     ASSERT_TRUE(WriteFileBytes(dir.File("v.flv"), video));
     CFlvReader flv;
     ASSERT_TRUE(flv.Open(dir.File("v.flv"), false));
