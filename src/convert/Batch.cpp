@@ -29,7 +29,7 @@ CBatch::CBatch(const std::vector<SourceItem*>& items, bool toMp3, const Conversi
     }
     // One worker needs no plan: it takes the files in order.
     if (jobs > 1) {
-        m_groups = PlanConversionGroups(listed);
+        m_groups = PlanConversionGroups(listed, options.linkageNames);
         for (std::vector<size_t>& group : m_groups) {
             for (size_t& i : group) {
                 i = indexOf[i];

@@ -60,36 +60,39 @@ class Unions {
     std::vector<size_t> m_parent;
 };
 
-}  // namespace
-
-std::string NamingKey(const std::string& folder, const std::string& baseName) {
-    // SWF names add "_%03d", FLV names "_%d", and a base may itself end in such a part
-    // (clip_1.swf's single sound is clip_1.mp3, the name clip.flv takes second).
-    std::string root = baseName;
-    for (;;) {
-        const auto underscore = root.rfind('_');
-        if (underscore == std::string::npos || underscore + 1 == root.size() ||
-            root.find_first_not_of("0123456789", underscore + 1) != std::string::npos) {
-            break;
-        }
-        root.erase(underscore);
-    }
+// The folder as the file system knows it and the base: two spellings of one folder give one key.
+std::string KeyOf(const std::string& folder, const std::string& base) {
     std::string key = RealFolder(folder);
     if (key.empty() || key.back() != kPathSeparator) {
         key += kPathSeparator;
     }
-    return key + root;
+    return key + base;
 }
 
-std::vector<std::vector<size_t>> PlanConversionGroups(const std::vector<const SourceItem*>& items) {
+}  // namespace
+
+bool IsNamedFrom(const std::string& name, const std::string& base, bool linkageNames) {
+    if (name.size() < base.size() + 2 || name.compare(0, base.size(), base) != 0 ||
+        name[base.size()] != '_') {
+        return false;
+    }
+    if (linkageNames) {
+        return true;
+    }
+    const std::string digits = name.substr(base.size() + 1);
+    if (digits.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    return digits.size() >= 3 || digits.front() != '0';  // "_NNN", or "_N" from 1
+}
+
+std::vector<std::vector<size_t>> PlanConversionGroups(const std::vector<const SourceItem*>& items,
+                                                      bool linkageNames) {
     Unions unions(items.size());
-    std::unordered_map<std::string, size_t> firstWithKey;
-    auto claim = [&](const std::string& key, size_t index) {
-        const auto [it, added] = firstWithKey.emplace(key, index);
-        if (!added) {
-            unions.Join(it->second, index);
-        }
-    };
+    // Every base of every source, by folder and name: the folder where its outputs go, and
+    // the bases of its earlier outputs.
+    std::unordered_map<std::string, std::vector<size_t>> sourcesOf;  // "folder/base"
+    std::vector<std::vector<std::string>> basesOf(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
         const SourceItem& item = *items[i];
         if (!HasExtension(item.path, ".swf") && !HasExtension(item.path, ".flv")) {
@@ -99,11 +102,34 @@ std::vector<std::vector<size_t>> PlanConversionGroups(const std::vector<const So
         int32_t counter = 1;
         const std::string base = MakeOutputBase(item.path, item.kind, counter);
         if (!base.empty()) {
-            claim(NamingKey(FolderPart(base), FileNamePart(base)), i);
+            basesOf[i].push_back(KeyOf(FolderPart(base), FileNamePart(base)));
         }
-        // Its earlier outputs are deleted when it is converted, which frees their names.
         for (const OutputItem& old : item.outputs) {
-            claim(NamingKey(FolderPart(old.path), StemOf(old.path)), i);
+            basesOf[i].push_back(KeyOf(FolderPart(old.path), StemOf(old.path)));
+        }
+        for (const std::string& key : basesOf[i]) {
+            sourcesOf[key].push_back(i);
+        }
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        for (const std::string& key : basesOf[i]) {
+            // The same base, or a base this one is named from: every place of '_' in the name
+            // could end the other's base.
+            for (const size_t other : sourcesOf[key]) {
+                unions.Join(i, other);
+            }
+            const size_t folderEnd = key.rfind(kPathSeparator) + 1;
+            for (size_t at = key.find('_', folderEnd); at != std::string::npos;
+                 at = key.find('_', at + 1)) {
+                const std::string shorter = key.substr(0, at);
+                const auto found = sourcesOf.find(shorter);
+                if (found != sourcesOf.end() &&
+                    IsNamedFrom(key.substr(folderEnd), shorter.substr(folderEnd), linkageNames)) {
+                    for (const size_t other : found->second) {
+                        unions.Join(i, other);
+                    }
+                }
+            }
         }
     }
     std::vector<std::vector<size_t>> groups;

@@ -8,16 +8,20 @@
 
 namespace kelvora {
 
-// The name every output of a base can take, set apart from the numbers the naming adds: the
-// folder and the base's file name without its trailing "_N" parts. Two sources can claim the
-// same output name only when their outputs share this key.
-std::string NamingKey(const std::string& folder, const std::string& baseName);
+// Whether `name` is `base` followed by one suffix the naming adds to a base: "_N" with N from 1
+// written without leading zeros (a video's second name, a linkage name's), or "_NNN" (a movie's
+// numbers); with linkage names, "_" and anything at all.
+bool IsNamedFrom(const std::string& name, const std::string& base, bool linkageNames);
 
 // Splits a batch into the groups a worker converts whole, one source after another in list
-// order: sources whose outputs can claim the same names (the same output folder and naming key,
-// their earlier outputs' included) share a group, so that a batch run on several workers names
-// its files exactly as a batch on one worker does. Each group lists indexes into `items` in
-// list order; the groups come in the order of their first source.
-std::vector<std::vector<size_t>> PlanConversionGroups(const std::vector<const SourceItem*>& items);
+// order: sources whose outputs can claim the same names share a group, so that a batch run on
+// several workers names its files exactly as a batch on one worker does. Two sources can claim
+// the same name only in the same output folder, when one's base (the file name without its
+// extension) is the other's, or the other's with one suffix the naming adds; an item's earlier
+// outputs, deleted when it is converted, count as bases of its own. Numbered collections
+// (track_1 ... track_24) stay apart. Each group lists indexes into `items` in list order; the
+// groups come in the order of their first source.
+std::vector<std::vector<size_t>> PlanConversionGroups(const std::vector<const SourceItem*>& items,
+                                                      bool linkageNames);
 
 }  // namespace kelvora
