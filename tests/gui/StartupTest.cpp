@@ -15,6 +15,7 @@
 
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
+#include "engine/Version.h"
 #include "support/Bytes.h"
 
 namespace kelvora {
@@ -36,7 +37,8 @@ TEST(CommandLineTest, HelpAndVersionWinAndPathsBecomeAbsoluteInOrder) {
     EXPECT_EQ(ParseCommandLine(Args({"-help"})).action, CommandLine::Action::Help);
     EXPECT_TRUE(HelpText().startsWith(
         QStringLiteral("Usage: kelvora [--help] [--version] [FILE|FOLDER...]\n")));
-    EXPECT_EQ(VersionText(), QStringLiteral("kelvora (Kelvora) 2.7 build 218\n"));
+    EXPECT_EQ(VersionText(),
+              QStringLiteral("kelvora (Kelvora) %1\n").arg(QLatin1String(kVersionText)));
 
     const CommandLine bad = ParseCommandLine(Args({"a.swf", "--bogus=1"}));
     EXPECT_EQ(bad.action, CommandLine::Action::UsageError);
