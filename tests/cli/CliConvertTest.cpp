@@ -318,7 +318,7 @@ TEST(CliConvert, ANamedPipeIsRefusedAndNeverWaitedOn) {
     for (const char* mode : {"--info", "--list", "--keep-timing"}) {
         const std::vector<std::string> args = {mode, dir.File("pipe.swf"), dir.File("pipe.flv")};
         const auto run = [&args] {
-            ::alarm(10);
+            ::alarm(30);
             std::string out;
             std::string err;
             const int status = RunCliArgs(args, out, err);

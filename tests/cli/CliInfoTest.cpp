@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "engine/Version.h"
 #include "support/Bytes.h"
 #include "support/SwfBuilder.h"
 
@@ -74,7 +75,7 @@ TEST(CliInfo, UsageHelpAndVersion) {
     EXPECT_NE(help.out.find("Usage: kelvora-cli"), std::string::npos);
     const CliRun version = RunArgs({"--version"});
     EXPECT_EQ(version.status, kExitOk);
-    EXPECT_EQ(version.out, "kelvora-cli (Kelvora) 2.7 build 218\n");
+    EXPECT_EQ(version.out, std::string("kelvora-cli (Kelvora) ") + kVersionText + "\n");
 }
 
 }  // namespace

@@ -14,6 +14,10 @@
 
 namespace kelvora::test {
 
+// How long a test waits for what the toolkit does later (a window shown, a timer's work): only a
+// guard against a hang, so that a loaded machine is never taken for a fault.
+constexpr int kPatienceMs = 30000;
+
 // Runs `inspect` on the popup menu once it is open, from inside its own event loop; the
 // inspector chooses an item or closes the menu.
 inline void WhenPopupOpens(std::function<void(QMenu&)> inspect) {

@@ -43,7 +43,7 @@ struct MainWindowTest : ::testing::Test {
         window.show();
         window.Start();
         window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, kPatienceMs));
     }
 
     SortListView& Sources() { return window.SourceView(); }
@@ -164,7 +164,7 @@ TEST_F(MainWindowTest, OpensAtItsSizeWithItsControlsInPlace) {
               TooltipDelayStyle::kDelayMs);
     QTest::mouseMove(button, QPoint(10, 10));
     QTest::mouseMove(button, QPoint(12, 12));
-    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, kPatienceMs));
     EXPECT_EQ(QToolTip::text(), button->toolTip());
 }
 
@@ -261,7 +261,7 @@ TEST_F(MainWindowTest, PopupsAreEnabledByTheRulesAndRunTheChosenItem) {
     // The window's shortcuts act only in the active window: the closed popup hands activation
     // back asynchronously.
     window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window, kPatienceMs));
     Outputs().setFocus();
     QTest::keyClick(&Outputs(), Qt::Key_Delete);
     EXPECT_EQ(Sources().model()->rowCount(), 0);
@@ -323,7 +323,7 @@ TEST_F(MainWindowTest, ADroppedFolderAddsTheFilesFoundInIt) {
     ASSERT_TRUE(WriteFileBytes(dir.File("media/notes.txt"), {'x'}));
 
     Drop({dir.File("media")});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Sources().model()->rowCount() == 2; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Sources().model()->rowCount() == 2; }, kPatienceMs));
     std::vector<std::string> names = {Cell(Sources(), 0, 1), Cell(Sources(), 1, 1)};
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"one.swf", "two.swf"}));
@@ -334,7 +334,7 @@ TEST_F(MainWindowTest, ADroppedFolderAddsTheFilesFoundInIt) {
 TEST_F(MainWindowTest, AConversionFromTheWindowFillsStatusAndOutputs) {
     ASSERT_TRUE(WriteSwfWithSounds(dir.File("tune.swf"), 2));
     window.AddPaths({dir.File("tune.swf")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Sources().model()->rowCount() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Sources().model()->rowCount() == 1; }, kPatienceMs));
     ClickRow(Sources(), 0);
     Outputs().setFocus();
 

@@ -3,8 +3,8 @@
 #include <QPushButton>
 
 #include "gui/GuiSupport.h"
-#include "ui/CMergeDlg.h"
 #include "support/FakeShell.h"
+#include "ui/CMergeDlg.h"
 #include "ui/qt/MergeWindow.h"
 #include "ui/qt/SortListView.h"
 
@@ -37,7 +37,7 @@ struct MergeWindowTest : ::testing::Test {
     }
     void SetUp() override {
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, kPatienceMs));
     }
     // The buttons enabled now, by number.
     std::vector<int32_t> Enabled() const {

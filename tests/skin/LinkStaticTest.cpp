@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QMouseEvent>
+#include <functional>
 
 #include "SkinTestSupport.h"
 #include "support/FakeShell.h"
@@ -24,7 +25,10 @@ class LinkStaticTest : public ::testing::Test {
         link.setFont(font);
         link.move(10, 10);
         link.SetTarget("https://kelvora.example.com/");
-        link.SetPointerSource([this] { return pointer; });
+        link.SetPointerSource([this] {
+            ++pointerQueries;
+            return pointer;
+        });
     }
 
     void MoveMouseOver() {
@@ -39,13 +43,22 @@ class LinkStaticTest : public ::testing::Test {
             QApplication::sendEvent(&link, &event);
         }
     }
-    // Lets the hover timer tick a few times.
-    static void Wait(int ms) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) {
+    // Turns the event loop until `done` holds, however slowly the hover timer ticks; the bound
+    // only keeps a timer that never ticks from hanging the test.
+    static bool WaitFor(const std::function<bool()>& done) {
+        const QDeadlineTimer bound(30000);
+        while (!done()) {
+            if (bound.hasExpired()) {
+                return false;
+            }
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         }
+        return true;
+    }
+    // Until the hover timer has looked where the pointer is `ticks` more times.
+    bool WaitForTicks(int ticks) {
+        const int until = pointerQueries + ticks;
+        return WaitFor([&] { return pointerQueries >= until; });
     }
     // True when a row of the painting holds a run of `color` at least half the text wide:
     // an underline, not the strokes of letters.
@@ -66,6 +79,7 @@ class LinkStaticTest : public ::testing::Test {
 
     test::FakeShell shell;
     QPoint pointer{-100, -100};
+    int pointerQueries = 0;
     CLinkStatic link;
 };
 
@@ -101,12 +115,11 @@ TEST_F(LinkStaticTest, UnderlineFollowsTheModeAndTheHoverTimer) {
     MoveMouseOver();
     EXPECT_TRUE(link.IsHovering());
     EXPECT_TRUE(Underlined(kHover));  // hovering: the hover colour, underlined
-    Wait(250);
+    ASSERT_TRUE(WaitForTicks(2));
     EXPECT_TRUE(link.IsHovering());  // the pointer is still over it
 
     pointer = QPoint(-100, -100);
-    Wait(250);
-    EXPECT_FALSE(link.IsHovering());
+    ASSERT_TRUE(WaitFor([&] { return !link.IsHovering(); }));  // the timer saw it leave
     EXPECT_FALSE(Underlined(kLink));
 
     link.SetUnderline(CLinkStatic::kUnderlineAlways);
@@ -114,7 +127,7 @@ TEST_F(LinkStaticTest, UnderlineFollowsTheModeAndTheHoverTimer) {
     pointer = link.mapToGlobal(QPoint(2, 2));
     MoveMouseOver();
     pointer = QPoint(-100, -100);
-    Wait(250);
+    ASSERT_TRUE(WaitFor([&] { return !link.IsHovering(); }));
     EXPECT_TRUE(Underlined(kLink));  // still underlined after the mouse left
 
     link.SetUnderline(CLinkStatic::kUnderlineNever);

@@ -232,12 +232,12 @@ namespace {
 // Whether the desktop has a program for a local file or folder. The launcher (xdg-open) starts
 // whatever it is given and tells nothing when no program takes the file, so the desktop's own
 // table of defaults is asked first; without that tool the answer is yes.
-bool DesktopHasProgramFor(const QString& path) {
+bool DesktopHasProgramFor(const QString& path, int timeoutMs) {
     const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
     QProcess query;
     query.start(QStringLiteral("xdg-mime"),
                 {QStringLiteral("query"), QStringLiteral("default"), type.name()});
-    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit ||
+    if (!query.waitForFinished(timeoutMs) || query.exitStatus() != QProcess::NormalExit ||
         query.exitCode() != 0) {
         return true;  // no answer is no reason to refuse
     }
@@ -252,7 +252,7 @@ int32_t QtShell::ShellOpen(const std::string& target) {
     if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())) {
         return kFileNotFound;
     }
-    if (url.isLocalFile() && !DesktopHasProgramFor(url.toLocalFile())) {
+    if (url.isLocalFile() && !DesktopHasProgramFor(url.toLocalFile(), m_programQueryMs)) {
         return kNoAssociation;
     }
     return QDesktopServices::openUrl(url) ? kOpened : kNoAssociation;

@@ -26,6 +26,9 @@ class QtShell : public Shell {
 
     // The window that owns the dialogs and that a batch disables.
     void SetMainWindow(QWidget* window) { m_mainWindow = window; }
+    // How long the desktop's table of default programs is given to tell whether it has a
+    // program for a file; without an answer by then the file is opened all the same.
+    void SetProgramQueryTimeout(int ms) { m_programQueryMs = ms; }
     HelpWindow* Help() const { return m_help; }
 
     MessageAnswer MessageBox(const std::string& text, MessageIcon icon,
@@ -67,6 +70,7 @@ class QtShell : public Shell {
     QPointer<QWidget> m_mainWindow;
     QPointer<HelpWindow> m_help;
     int m_waitDepth = 0;
+    int m_programQueryMs = 3000;
 };
 
 }  // namespace kelvora
