@@ -155,13 +155,20 @@ bool CMappedFile::Open(const std::string& path) {
     if (fd < 0) {
         return false;
     }
-    const bool ok = OpenDescriptor(fd);
-    ::close(fd);
+    // The descriptor is the mapping's own from here on: kept to see whether the file was cut.
+    const bool ok = Map(fd, fd);
+    if (m_fd != fd) {
+        ::close(fd);
+    }
     return ok;
 }
 
 bool CMappedFile::OpenDescriptor(int fd) {
     Close();
+    return Map(fd, -1);
+}
+
+bool CMappedFile::Map(int fd, int ownFd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
@@ -176,7 +183,7 @@ bool CMappedFile::OpenDescriptor(int fd) {
         ::madvise(map, size, MADV_SEQUENTIAL);
         m_map = map;
         m_mapSize = size;
-        m_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        m_fd = ownFd >= 0 ? ownFd : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         m_guard = TakeGuard(map, size);
         m_data = static_cast<const uint8_t*>(map);
     }

@@ -31,6 +31,9 @@ class CMappedFile {
     bool Truncated() const;
 
   private:
+    // Maps the file open on `fd`; `ownFd` (or a copy of `fd` when it is -1) is kept with it.
+    bool Map(int fd, int ownFd);
+
     const uint8_t* m_data = nullptr;
     size_t m_size = 0;
     void* m_map = nullptr;
