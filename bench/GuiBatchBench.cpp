@@ -4,6 +4,8 @@
 // in this process.
 #include <benchmark/benchmark.h>
 
+#include <thread>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <sstream>
@@ -69,7 +71,8 @@ const std::vector<std::string>& AdpcmVideos() {
             for (uint32_t t = 0; t < 20 * 22050 / 4096; ++t) {
                 flv.Audio(FlvAudioFlags(1, 2, true, false), AdpcmNoise(4096, v * 1000 + t));
             }
-            paths.push_back(dir.File("talk" + std::to_string(v) + ".flv"));
+            // Numbered as real collections are: track_1 ... track_24.
+            paths.push_back(dir.File("track_" + std::to_string(v + 1) + ".flv"));
             WriteFileBytes(paths.back(), flv.Build());
         }
     }
@@ -159,7 +162,8 @@ void CliBatch(benchmark::State& state, const std::vector<std::string>& paths,
 
 // Converting the 3000 small files from the window, and with kelvora-cli, one per processor.
 void BM_QtWindowBatch3000SmallFiles(benchmark::State& state) {
-    WindowBatch(state, SmallFiles(), DefaultProgramOptions().jobs, kCmdConvertAllToWav);
+    WindowBatch(state, SmallFiles(), static_cast<int32_t>(std::thread::hardware_concurrency()),
+                kCmdConvertAllToWav);
 }
 BENCHMARK(BM_QtWindowBatch3000SmallFiles)->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -178,9 +182,14 @@ BENCHMARK(BM_QtWindowBatch24AdpcmVideosToMp3)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
-void BM_CliJobs1Batch24AdpcmVideosToMp3(benchmark::State& state) {
-    CliBatch(state, AdpcmVideos(), {"-j", "1", "--to", "mp3"}, ".mp3");
+// The same videos by kelvora-cli, `range(0)` files at once.
+void BM_CliBatch24AdpcmVideosToMp3(benchmark::State& state) {
+    CliBatch(state, AdpcmVideos(), {"-j", std::to_string(state.range(0)), "--to", "mp3"}, ".mp3");
 }
-BENCHMARK(BM_CliJobs1Batch24AdpcmVideosToMp3)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CliBatch24AdpcmVideosToMp3)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace

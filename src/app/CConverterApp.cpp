@@ -13,6 +13,7 @@
 #include "app/SingleInstance.h"
 #include "engine/Version.h"
 #include "ui/CMainDlg.h"
+#include "ui/ProgramOptions.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/QtShell.h"
 #include "ui/qt/Resources.h"
@@ -150,8 +151,16 @@ int CConverterApp::Run(int argc, char** argv) {
         return kExitUsage;
     }
 
-    SingleInstance instance(
-        SingleInstance::SocketPathFor(QProcessEnvironment::systemEnvironment()));
+    // Every start opens its own window unless the user chose one window: then a later start
+    // hands its files to the window already open.
+    QtShell shell;
+    OptionField singleWindow;
+    singleWindow.key = kSingleWindowKey;
+    singleWindow.value = DefaultProgramOptions().singleWindow ? 1 : 0;
+    shell.ReadOptionSetting(singleWindow);
+    SingleInstance instance(singleWindow.value != 0 ? SingleInstance::SocketPathFor(
+                                                          QProcessEnvironment::systemEnvironment())
+                                                    : QString());
     if (instance.Start(command.paths) == SingleInstance::Role::HandedOver) {
         return kExitOk;
     }
@@ -164,7 +173,6 @@ int CConverterApp::Run(int argc, char** argv) {
     // desktop.
     QApplication::setPalette(SkinPalette());
 
-    QtShell shell;
     int result = 0;
     {
         CMainDlg dlg(shell);

@@ -357,7 +357,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             }
             char* end = nullptr;
             const unsigned long n = std::strtoul(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || n < 1 || n > 1024) {
+            if (value.empty() || *end != '\0' || n < 1 || n > kMaxJobs) {
                 return UsageError(err, "invalid number of jobs '" + value + "'");
             }
             run.jobs = static_cast<unsigned>(n);

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <cstdint>
+
 namespace kelvora {
+
+// The most files a batch converts at once, the window's and the command line's alike.
+inline constexpr int32_t kMaxJobs = 1024;
 
 // What a conversion does beyond the plain one; every choice is off by default, and with all of
 // them off a conversion is exactly the plain one.

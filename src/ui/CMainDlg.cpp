@@ -24,7 +24,6 @@ struct CMainDlg::BatchRun {
     std::unique_ptr<WaitCursor> wait;
     std::vector<std::optional<CBatch::Result>> results;
     size_t shown = 0;  // statuses written, in list order
-    size_t finished = 0;
     bool over = false;
     std::unique_ptr<CBatch::Listener> listener;
     std::unique_ptr<CBatch> batch;
@@ -413,9 +412,6 @@ void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
         }
     });
     m_run = std::move(run);
-    if (!state->inTurn) {
-        ShowBatchInOrder();  // names the first file before any worker starts
-    }
     state->listener = std::make_unique<PostingListener>(m_shell, m_alive);
     state->batch =
         std::make_unique<CBatch>(items, toMp3, m_options.conversion,
@@ -427,10 +423,10 @@ void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
 }
 
 void CMainDlg::OnFileStarted(size_t k) {
-    if (!m_run || !m_run->inTurn || !m_run->items[k]) {
+    if (!m_run || !m_run->items[k]) {
         return;
     }
-    // One file after another: the text names the file in hand and the bar steps as it starts.
+    // The text names the file that starts, and the bar steps as it starts.
     m_run->progress->SetText(Format("[%zu/%zu] Converting %s...", k + 1, m_run->items.size(),
                                     FileNamePart(m_run->items[k]->path).c_str()));
     m_run->progress->Step();
@@ -440,7 +436,6 @@ void CMainDlg::OnFileDone(size_t k, const CBatch::Result& result) {
     if (!m_run) {
         return;
     }
-    ++m_run->finished;
     m_run->results[k] = result;
     if (m_run->inTurn) {
         if (m_run->items[k]) {
@@ -451,9 +446,8 @@ void CMainDlg::OnFileDone(size_t k, const CBatch::Result& result) {
     ShowBatchInOrder();
 }
 
-// Several files at once look like one after another, only sooner: a file's status shows once it
-// and every file before it are done, the bar counts finished files, and the text names the
-// first unfinished one.
+// With several files at once the statuses still come in list order: a file's status shows once
+// it and every file before it are done.
 void CMainDlg::ShowBatchInOrder() {
     BatchRun& run = *m_run;
     const size_t total = run.items.size();
@@ -462,11 +456,6 @@ void CMainDlg::ShowBatchInOrder() {
             const CBatch::Result& result = *run.results[run.shown];
             ShowConverted(*run.items[run.shown], result.converted, result.report, run.selected);
         }
-    }
-    run.progress->SetPosition(static_cast<int32_t>(run.finished));
-    if (run.shown < total && run.items[run.shown]) {
-        run.progress->SetText(Format("[%zu/%zu] Converting %s...", run.shown + 1, total,
-                                     FileNamePart(run.items[run.shown]->path).c_str()));
     }
 }
 
@@ -524,8 +513,7 @@ void CMainDlg::ShowHelp() {
 }
 
 void CMainDlg::OpenLink(const std::string& target) {
-    WaitCursor wait(m_shell);
-    OpenDocument(m_shell, target);
+    OpenWithDesktop(m_shell, target, true);  // a message says so when nothing opens it
 }
 
 void CMainDlg::FirstRunStep() {

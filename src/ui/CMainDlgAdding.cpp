@@ -2,9 +2,9 @@
 #include <sys/stat.h>
 
 #include "convert/ConversionJob.h"
+#include "engine/FolderSearch.h"
 #include "engine/PathUtil.h"
 #include "ui/CMainDlg.h"
-#include "engine/FolderSearch.h"
 #include "ui/ShellHelpers.h"
 
 namespace kelvora {
@@ -74,7 +74,7 @@ void CMainDlg::AddFolder() {
     std::unique_ptr<IProgressWindow> progress = m_shell.CreateProgressWindow();
     progress->SetText(kSearchingText);
     progress->Show();
-    m_shell.PumpMessages();
+    m_shell.PaintNow();  // the search pumps nothing: the window says what it does first
     std::vector<std::string> paths;
     FolderSearch(picked, paths);
     LoadFiles(paths, std::move(progress));
@@ -84,7 +84,7 @@ void CMainDlg::FilesDropped(const std::vector<std::string>& dropped) {
     std::unique_ptr<IProgressWindow> progress = m_shell.CreateProgressWindow();
     progress->SetText(kSearchingText);
     progress->Show();
-    m_shell.PumpMessages();
+    m_shell.PaintNow();
 
     std::vector<std::string> paths;
     for (const std::string& path : dropped) {

@@ -1,8 +1,8 @@
 #include "ui/CMergeList.h"
 
+#include "convert/ColumnTexts.h"
 #include "convert/ConversionJob.h"
 #include "engine/PathUtil.h"
-#include "convert/ColumnTexts.h"
 
 namespace kelvora {
 

@@ -1,7 +1,6 @@
 #include "ui/ProgramOptions.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace kelvora {
 
@@ -27,10 +26,7 @@ constexpr const char* kShowOutputsKey = "ShowOutputs";
 }  // namespace
 
 ProgramOptions DefaultProgramOptions() {
-    ProgramOptions options;
-    options.jobs =
-        std::clamp(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, kMaxJobs);
-    return options;
+    return ProgramOptions{};
 }
 
 std::vector<OptionField> OptionFields(const ProgramOptions& options) {
@@ -50,6 +46,11 @@ std::vector<OptionField> OptionFields(const ProgramOptions& options) {
     jobs.minimum = 1;
     jobs.maximum = kMaxJobs;
     fields.push_back(jobs);
+    OptionField single;
+    single.key = kSingleWindowKey;
+    single.label = "Open files in the window already open";
+    single.value = options.singleWindow ? 1 : 0;
+    fields.push_back(single);
     OptionField show;
     show.key = kShowOutputsKey;
     show.label = "Show the first output in the file manager after a batch";
@@ -68,6 +69,8 @@ ProgramOptions OptionsOf(const std::vector<OptionField>& fields, const ProgramOp
         }
         if (field.key == kJobsKey) {
             options.jobs = std::clamp(field.value, 1, kMaxJobs);
+        } else if (field.key == kSingleWindowKey) {
+            options.singleWindow = field.value != 0;
         } else if (field.key == kShowOutputsKey) {
             options.showOutputs = field.value != 0;
         }

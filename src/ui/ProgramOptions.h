@@ -27,14 +27,16 @@ inline constexpr const char* kAllFormatsOptionName = "the option \"Convert every
 // runs them.
 struct ProgramOptions {
     ConversionOptions conversion;
-    int32_t jobs = 1;         // files converted at once; 1: one after another
-    bool showOutputs = true;  // the file manager shows the first output after a batch
+    int32_t jobs = 1;           // files converted at once; 1: one after another
+    bool singleWindow = false;  // a later start hands its files to the window already open
+    bool showOutputs = true;    // the file manager shows the first output after a batch
 };
 
-// The most files a batch converts at once.
-inline constexpr int32_t kMaxJobs = 64;
+// The key of the one-window choice, which the program reads before it has a window.
+inline constexpr const char* kSingleWindowKey = "SingleWindow";
 
-// The defaults: every option off, one file at a time per processor, the outputs shown.
+// The defaults: every option off, one file after another, every start its own window, the
+// outputs shown.
 ProgramOptions DefaultProgramOptions();
 
 // The Options window's choices in the order it shows them, holding `options`.

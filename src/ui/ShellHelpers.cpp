@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "convert/ColumnTexts.h"
 #include "engine/PathUtil.h"
 #include "engine/Version.h"
-#include "convert/ColumnTexts.h"
 
 namespace kelvora {
 
@@ -133,7 +133,9 @@ bool StartBrowserProcess(const std::string& target) {
             start = end + 1;
         }
     }
-    return Spawn("x-www-browser", target) || Spawn("xdg-open", target);
+    // xdg-open is no browser: it asks the same table of defaults that found nothing, and
+    // tells nothing when it opens nothing.
+    return Spawn("x-www-browser", target);
 }
 
 std::string ShellErrorText(int32_t code) {

@@ -20,7 +20,7 @@ bool OpenWithDesktop(Shell& shell, const std::string& path, bool browserFallback
 // that the desktop answered `code` (a failure code of ShellErrorText) for.
 std::string OpenFailureText(const std::string& path, int32_t code);
 
-// Starts the desktop's web browser on `target` ($BROWSER, else x-www-browser, else xdg-open).
+// Starts the desktop's web browser on `target` ($BROWSER, else x-www-browser).
 // The target is one argument of its own: no shell and no splitting on spaces.
 bool StartBrowserProcess(const std::string& target);
 

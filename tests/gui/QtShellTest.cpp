@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QFile>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTextBrowser>
 #include <QTimer>
 #include <atomic>
@@ -81,6 +83,28 @@ TEST(QtShellTest, TheOptionsWindowHasAControlPerChoice) {
     timing->click();
     EXPECT_TRUE(OptionsOf(dialog.Fields()).conversion.keepTiming);
     EXPECT_FALSE(OptionsOf(dialog.Fields()).conversion.linkageNames);
+
+    // A fixed dialog without a maximize button, as many files at once as the command line
+    // takes, and the choices in the order the help tells them.
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
+    auto* jobs = qobject_cast<QSpinBox*>(dialog.Control(3));
+    ASSERT_NE(jobs, nullptr);
+    EXPECT_EQ(jobs->maximum(), 1024);
+    QFile help(QStringLiteral(":/help/index.html"));
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(help.readAll());
+    const QString section = text.section(QStringLiteral("<h2 id=\"options\">"), 1)
+                                .section(QStringLiteral("</ul>"), 0, 0);
+    qsizetype at = 0;
+    for (const OptionField& field : fields) {
+        const QString name =
+            QString::fromStdString(field.label).section(QStringLiteral(" ("), 0, 0);
+        const qsizetype found =
+            section.indexOf(QStringLiteral("<b>") + name + QStringLiteral("</b>"));
+        EXPECT_GT(found, at) << field.label;
+        at = found;
+    }
 }
 
 TEST(QtShellTest, AMessageTallerThanTheScreenScrollsAndKeepsItsButtonsOnIt) {
@@ -207,6 +231,21 @@ TEST(QtShellTest, AFileIsOpenedOnlyWhenItIsThereAndTheDesktopHasAProgramForIt) {
     table("echo p.desktop\n");
     EXPECT_GT(shell.ShellOpen(dir.File("talk.mp3")), 32);
     EXPECT_EQ(launcher.opened, 1);
+    // Kelvora itself is no program to hand a file to; a link needs a program for its scheme.
+    table("echo kelvora.desktop\n");
+    EXPECT_EQ(shell.ShellOpen(dir.File("talk.mp3")), 31);
+    table("[ \"$3\" = x-scheme-handler/https ] || echo p.desktop\n");
+    EXPECT_EQ(shell.ShellOpen("https://example.com/"), 31);
+    EXPECT_EQ(launcher.opened, 1);
+    // xdg-open is no web browser: without $BROWSER and x-www-browser none starts.
+    ASSERT_TRUE(WriteFileBytes(dir.File("bin/xdg-open"),
+                               {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'}));
+    std::filesystem::permissions(dir.File("bin/xdg-open"), std::filesystem::perms::owner_all);
+    {
+        const ScopedEnv noBrowser("BROWSER", nullptr);
+        const ScopedEnv onlyOurs("PATH", dir.File("bin").c_str());
+        EXPECT_FALSE(shell.StartBrowser("https://example.com/"));
+    }
     // A table that does not answer in time is no reason to refuse.
     table("exec sleep 60\n");
     shell.SetProgramQueryTimeout(100);

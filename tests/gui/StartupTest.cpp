@@ -11,11 +11,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cstring>
+#include <filesystem>
 #include <future>
 
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "engine/Version.h"
+#include "gui/GuiSupport.h"
 #include "support/Bytes.h"
 
 namespace kelvora {
@@ -127,6 +129,69 @@ TEST(ProgramTest, WithoutADisplayItSaysSoInOneLineAndOnlyHelpAndVersionWork) {
     }
     EXPECT_EQ(ParseCommandLine(Args({"-platform", "offscreen", "-reverse", "a.swf"})).action,
               CommandLine::Action::Run);
+}
+
+// A start of the program on the offscreen platform, its settings and runtime folder in `home`.
+std::unique_ptr<QProcess> StartProgram(const TempDir& home) {
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(home.path()));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(home.File("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(home.File("run")));
+    const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    for (const char* sanitizer : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (own.contains(QLatin1String(sanitizer))) {
+            env.insert(QLatin1String(sanitizer), own.value(QLatin1String(sanitizer)));
+        }
+    }
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(KELVORA_APP_PATH), {});
+    return process;
+}
+
+void Stop(QProcess& process) {
+    process.kill();
+    process.waitForFinished(kPatienceMs);
+}
+
+// With the settings a new user has, every start opens its own window; with "Open files in the
+// window already open" a later start hands over to the open window and ends.
+TEST(ProgramTest, ASecondStartOpensItsOwnWindowUnlessOneWindowIsChosen) {
+    TempDir home;
+    std::filesystem::create_directories(home.File("run"));
+    std::filesystem::permissions(home.File("run"), std::filesystem::perms::owner_all);
+    const std::string socket =
+        SingleInstance::SocketPathFor([&] {
+            QProcessEnvironment env;
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(home.File("run")));
+            return env;
+        }())
+            .toStdString();
+    ASSERT_FALSE(socket.empty());
+
+    auto first = StartProgram(home);
+    ASSERT_TRUE(first->waitForStarted(kPatienceMs));
+    auto second = StartProgram(home);
+    ASSERT_TRUE(second->waitForStarted(kPatienceMs));
+    EXPECT_FALSE(second->waitForFinished(2000)) << "the second start runs a window of its own";
+    EXPECT_EQ(first->state(), QProcess::Running);
+    EXPECT_FALSE(std::filesystem::exists(socket));
+    Stop(*second);
+    Stop(*first);
+
+    std::filesystem::create_directories(home.File("config/Dastrel"));
+    const std::string settings = "[Options]\nSingleWindow=true\nFirstRun=0\n";
+    ASSERT_TRUE(WriteFileBytes(home.File("config/Dastrel/Kelvora.conf"),
+                               Bytes(settings.begin(), settings.end())));
+    first = StartProgram(home);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(socket); }, kPatienceMs));
+    second = StartProgram(home);
+    ASSERT_TRUE(second->waitForFinished(kPatienceMs));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(first->state(), QProcess::Running);
+    Stop(*first);
 }
 
 // A Unix socket nobody answers on: `listening` keeps it open (a window that hangs), otherwise

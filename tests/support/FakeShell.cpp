@@ -104,6 +104,12 @@ void FakeShell::WriteFolderSetting(const std::string& folder) {
     }
 }
 
+void FakeShell::PaintNow() {
+    if (!progressWindows.empty() && !progressWindows.back()->texts.empty()) {
+        paintedTexts.push_back(progressWindows.back()->texts.back());
+    }
+}
+
 void PressCancel(FakeProgressState& state) {
     const bool first = !state.cancelled;
     state.cancelled = true;

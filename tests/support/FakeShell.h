@@ -110,6 +110,9 @@ class FakeShell : public Shell {
     void ShowInFileManager(const std::string& path) override { shownInFileManager.push_back(path); }
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
     void PumpMessages() override;
+    // Records the text the last progress window shows when the windows are painted.
+    void PaintNow() override;
+    std::vector<std::string> paintedTexts;
     // Runs the task at once on the caller's thread, one task at a time (a worker's news of a
     // batch run before the worker goes on, so a test knows exactly where the batch stands).
     // `onPosted` is called after each with the number of tasks so far (to press Cancel, say).

@@ -150,6 +150,8 @@ TEST_F(AddingFiles, AddFolderStoresThePickedFolderAtOnceAndSearchesIt) {
     EXPECT_EQ(Rows(), (Paths{movie}));
     EXPECT_EQ(m_shell.progressWindows.at(1)->texts,
               (Paths{"Searching files...", "Adding file 1 of 1..."}));
+    // Painted before each search began, not at a later pump.
+    EXPECT_EQ(m_shell.paintedTexts, (Paths{"Searching files...", "Searching files..."}));
 }
 
 TEST_F(AddingFiles, DroppedPathsFollowLinkChainsAndSearchFoldersWithoutStoringThem) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/resource.h>
+#include <algorithm>
 
 #include <filesystem>
 
@@ -26,10 +28,13 @@ struct World {
     TempDir dir;
     CMainDlg dlg{shell};
 
-    // One file after another unless a test asks for more at once.
-    explicit World(int32_t jobs = 1) {
+    // The settings a new user has (one file after another), unless a test asks for more files
+    // at once.
+    explicit World(int32_t jobs = 0) {
         shell.firstRunSetting = 0;
-        shell.optionSettings["Jobs"] = jobs;
+        if (jobs > 0) {
+            shell.optionSettings["Jobs"] = jobs;
+        }
         dlg.Start();
     }
     // A movie with `sounds` short PCM event sounds, in the list.
@@ -283,9 +288,16 @@ TEST(MainDlgBatch, FilesConvertedAtOnceShowTheBatchInTurn) {
         }
         seen[jobs > 1].push_back(FileNamePart(w.shell.shownInFileManager.at(0)));
         seen[jobs > 1].push_back(FileNamePart(w.dlg.OutputListCtrl().OutputAt(0)->path));
+        // The text names each file as it starts (in their workers' order at once), and the bar
+        // steps with it: full while the last file converts.
         const FakeProgressState& p = *w.shell.progressWindows.at(0);
-        EXPECT_EQ(p.texts.at(0), "[1/6] Converting a.swf...");
-        EXPECT_TRUE(p.position == 6 && p.closeRequested);
+        std::vector<std::string> texts = p.texts;
+        std::sort(texts.begin(), texts.end());
+        EXPECT_EQ(texts, (std::vector<std::string>{
+                             "[1/6] Converting a.swf...", "[2/6] Converting b.swf...",
+                             "[3/6] Converting c_1.swf...", "[4/6] Converting a.flv...",
+                             "[5/6] Converting c.flv...", "[6/6] Converting bad.swf..."}));
+        EXPECT_TRUE(p.position == 6 && p.steps == 6 && p.closeRequested);
         EXPECT_EQ(w.shell.mainWindowEnabled, (std::vector<bool>{false, true}));
         if (jobs == 1) {
             continue;

@@ -1,38 +1,64 @@
 #include "ui/qt/OptionsDialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
+
+#include "ui/qt/DialogUnits.h"
 
 namespace kelvora {
 
+namespace {
+
+// The window's layout, in dialog units.
+constexpr double kMargin = 7;
+constexpr double kWidth = 260;
+constexpr double kRowHeight = 14;
+constexpr double kNumberWidth = 46;
+constexpr double kButtonWidth = 50;
+constexpr double kButtonHeight = 14;
+
+}  // namespace
+
 OptionsDialog::OptionsDialog(const std::vector<OptionField>& fields, QWidget* parent)
-    : QDialog(parent), m_fields(fields) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_fields(fields) {
     setWindowTitle(QStringLiteral("Options"));
-    auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
+    setFont(DialogFont());
+    const double inner = kWidth - 2 * kMargin;
+    double y = kMargin;
     for (const OptionField& field : m_fields) {
         const QString label = QString::fromStdString(field.label);
         if (field.kind == OptionField::Kind::Check) {
             auto* box = new QCheckBox(label, this);
             box->setChecked(field.value != 0);
-            form->addRow(box);
+            box->setGeometry(DluRect(kMargin, y + 1, inner, 10));
             m_controls.push_back(box);
         } else {
             auto* number = new QSpinBox(this);
             number->setRange(field.minimum, field.maximum);
             number->setValue(field.value);
-            form->addRow(label, number);
+            number->setGeometry(DluRect(kMargin, y, kNumberWidth, 12));
+            auto* caption = new QLabel(label, this);
+            caption->setBuddy(number);
+            caption->setGeometry(
+                DluRect(kMargin + kNumberWidth + 4, y + 2, inner - kNumberWidth - 4, 8));
             m_controls.push_back(number);
         }
+        y += kRowHeight;
     }
-    layout->addLayout(form);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    y += kMargin - 4;
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    ok->setGeometry(
+        DluRect(kWidth - kMargin - 2 * kButtonWidth - 4, y, kButtonWidth, kButtonHeight));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setGeometry(DluRect(kWidth - kMargin - kButtonWidth, y, kButtonWidth, kButtonHeight));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    setFixedSize(DluX(kWidth), DluY(y + kButtonHeight + kMargin));
 }
 
 std::vector<OptionField> OptionsDialog::Fields() const {

@@ -9,8 +9,9 @@ class QWidget;
 
 namespace kelvora {
 
-// "Options": one control per choice (a check box, or a number box), OK and Cancel. It grows
-// with the choices it is given.
+// "Options": one control per choice (a check box, or a number box beside its label), in the
+// order given, then OK and Cancel. A fixed dialog in the program's look, laid out in dialog
+// units like its other windows; its height follows the choices it is given.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 

@@ -1,6 +1,8 @@
 #include "ui/qt/QtShell.h"
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -23,6 +25,7 @@
 #include <QSettings>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include "ui/ShellHelpers.h"
 #include "ui/qt/AboutDialog.h"
@@ -60,10 +63,33 @@ QUrl TargetUrl(const std::string& target) {
     return QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());
 }
 
+// Whether the desktop has a program for a kind of file (a MIME type, or "x-scheme-handler/..."
+// for a link). The launcher (xdg-open) starts whatever it is given and tells nothing when no
+// program takes it, so the desktop's own table of defaults is asked first; without that tool,
+// or when it does not answer in time, the answer is yes. Kelvora itself is no program to hand
+// a file to: it would only add the file to its list.
+bool DesktopHasProgramFor(const QString& type, int timeoutMs) {
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(timeoutMs) || query.exitStatus() != QProcess::NormalExit ||
+        query.exitCode() != 0) {
+        return true;  // no answer is no reason to refuse
+    }
+    const QString program = QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+    return !program.isEmpty() && program != QStringLiteral("kelvora.desktop");
+}
+
+QString TypeOf(const QUrl& url) {
+    return url.isLocalFile() ? QMimeDatabase().mimeTypeForFile(url.toLocalFile()).name()
+                             : QStringLiteral("x-scheme-handler/") + url.scheme();
+}
+
 // Opens the file's folder; when nothing opens it, a message box over `owner` says so.
-void OpenContainingFolder(const QString& path, QWidget* owner) {
+void OpenContainingFolder(const QString& path, QWidget* owner, int timeoutMs) {
     const QString folder = QFileInfo(path).absolutePath();
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+    const QUrl url = QUrl::fromLocalFile(folder);
+    if (DesktopHasProgramFor(TypeOf(url), timeoutMs) && QDesktopServices::openUrl(url)) {
         return;
     }
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kProgramTitle),
@@ -227,32 +253,13 @@ bool QtShell::BrowseForFolder(const std::string& title, const std::string& initi
     return true;
 }
 
-namespace {
-
-// Whether the desktop has a program for a local file or folder. The launcher (xdg-open) starts
-// whatever it is given and tells nothing when no program takes the file, so the desktop's own
-// table of defaults is asked first; without that tool the answer is yes.
-bool DesktopHasProgramFor(const QString& path, int timeoutMs) {
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
-    QProcess query;
-    query.start(QStringLiteral("xdg-mime"),
-                {QStringLiteral("query"), QStringLiteral("default"), type.name()});
-    if (!query.waitForFinished(timeoutMs) || query.exitStatus() != QProcess::NormalExit ||
-        query.exitCode() != 0) {
-        return true;  // no answer is no reason to refuse
-    }
-    return !query.readAllStandardOutput().trimmed().isEmpty();
-}
-
-}  // namespace
-
 int32_t QtShell::ShellOpen(const std::string& target) {
     const QUrl url = TargetUrl(target);
     // The desktop's launcher starts whatever it is given and tells nothing of a missing file.
     if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())) {
         return kFileNotFound;
     }
-    if (url.isLocalFile() && !DesktopHasProgramFor(url.toLocalFile(), m_programQueryMs)) {
+    if (!DesktopHasProgramFor(TypeOf(url), m_programQueryMs)) {
         return kNoAssociation;
     }
     return QDesktopServices::openUrl(url) ? kOpened : kNoAssociation;
@@ -268,7 +275,7 @@ void QtShell::ShowInFileManager(const std::string& path) {
     const QString file = Q(path);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        OpenContainingFolder(file, Owner());
+        OpenContainingFolder(file, Owner(), m_programQueryMs);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -278,13 +285,14 @@ void QtShell::ShowInFileManager(const std::string& path) {
     call << QStringList{QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString()}
          << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kFileManagerTimeoutMs), qApp);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp,
-                     [file, window = m_mainWindow](QDBusPendingCallWatcher* w) {
-                         w->deleteLater();
-                         if (w->isError()) {
-                             OpenContainingFolder(file, window);
-                         }
-                     });
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, qApp,
+        [file, window = m_mainWindow, timeoutMs = m_programQueryMs](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            if (w->isError()) {
+                OpenContainingFolder(file, window, timeoutMs);
+            }
+        });
 }
 
 std::unique_ptr<IProgressWindow> QtShell::CreateProgressWindow() {
@@ -299,6 +307,29 @@ void QtShell::PumpMessages() {
         return;
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_lastPump = std::chrono::steady_clock::now();
+}
+
+void QtShell::PaintNow() {
+    // A window just shown is painted once the display has mapped it: dispatch until every
+    // visible window is exposed, a moment at most, then paint them all.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        const bool exposed = std::all_of(windows.begin(), windows.end(), [](QWindow* window) {
+            return !window->isVisible() || window->isExposed();
+        });
+        if (exposed || std::chrono::steady_clock::now() >= until) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible()) {
+            widget->repaint();
+        }
+    }
     m_lastPump = std::chrono::steady_clock::now();
 }
 

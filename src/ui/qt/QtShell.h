@@ -41,6 +41,7 @@ class QtShell : public Shell {
     void ShowInFileManager(const std::string& path) override;
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
     void PumpMessages() override;
+    void PaintNow() override;
     void Post(std::function<void()> task) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
