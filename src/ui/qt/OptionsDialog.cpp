@@ -1,9 +1,13 @@
 #include "ui/qt/OptionsDialog.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+
+#include <algorithm>
+#include <cmath>
 
 #include "ui/qt/DialogUnits.h"
 
@@ -27,7 +31,15 @@ OptionsDialog::OptionsDialog(const std::vector<OptionField>& fields, QWidget* pa
       m_fields(fields) {
     setWindowTitle(QStringLiteral("Options"));
     setFont(DialogFont());
-    const double inner = kWidth - 2 * kMargin;
+    // As wide as the longest choice needs, in whole dialog units.
+    const QFontMetrics metrics(font());
+    double width = kWidth;
+    for (const OptionField& field : m_fields) {
+        const double text = metrics.horizontalAdvance(QString::fromStdString(field.label)) / 1.5;
+        const double before = field.kind == OptionField::Kind::Check ? 14 : kNumberWidth + 4;
+        width = std::max(width, std::ceil(2 * kMargin + before + text + 4));
+    }
+    const double inner = width - 2 * kMargin;
     double y = kMargin;
     for (const OptionField& field : m_fields) {
         const QString label = QString::fromStdString(field.label);
@@ -53,12 +65,12 @@ OptionsDialog::OptionsDialog(const std::vector<OptionField>& fields, QWidget* pa
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     ok->setGeometry(
-        DluRect(kWidth - kMargin - 2 * kButtonWidth - 4, y, kButtonWidth, kButtonHeight));
+        DluRect(width - kMargin - 2 * kButtonWidth - 4, y, kButtonWidth, kButtonHeight));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(DluRect(kWidth - kMargin - kButtonWidth, y, kButtonWidth, kButtonHeight));
+    cancel->setGeometry(DluRect(width - kMargin - kButtonWidth, y, kButtonWidth, kButtonHeight));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    setFixedSize(DluX(kWidth), DluY(y + kButtonHeight + kMargin));
+    setFixedSize(DluX(width), DluY(y + kButtonHeight + kMargin));
 }
 
 std::vector<OptionField> OptionsDialog::Fields() const {
