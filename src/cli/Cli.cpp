@@ -38,7 +38,7 @@ struct Run {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: " << kProgram << " [OPTION...] [--merge FILE.mp3 [--yes]] PATH...\n"
-        << "  or:  " << kProgram << " --info [--all-formats] [--json] PATH...\n"
+        << "  or:  " << kProgram << " --info [--all-formats] [--embedded] [--json] PATH...\n"
         << "  or:  " << kProgram << " --list [OPTION...] PATH...\n"
         << "Take the sound out of Flash media: every event sound and sound stream of a SWF\n"
         << "movie, and the audio track of an FLV video, become MP3 or WAV files next to them.\n"
@@ -64,6 +64,10 @@ void PrintUsage(std::ostream& out) {
         << "               keep the silences of sound streams' timelines, and drop from MP3\n"
         << "               sound going to WAV what is no sound (encoder latency, decoder\n"
         << "               delay)\n"
+        << "  --embedded   also read movies inside other files: movies a movie embeds,\n"
+        << "               projectors (.exe, or no extension; folders give their .exe files)\n"
+        << "               and SWC and ZIP archives, whose outputs go to a folder named after\n"
+        << "               them\n"
         << "  --list       list the sounds of each file instead of converting, one line each:\n"
         << "               file, output name, event/stream/track, timeline, character id,\n"
         << "               format, rate, bits, channels, sample frames, length, linkage\n"
@@ -173,7 +177,7 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
             for (const std::string& name : s.names) {
                 names += (names.empty() ? "" : ",") + name;
             }
-            out << ListingField(FileNamePart(listing.path)) << '\t'
+            out << ListingField(s.from.empty() ? FileNamePart(listing.path) : s.from) << '\t'
                 << (s.outputName.empty() ? "-" : ListingField(s.outputName)) << '\t' << s.kind
                 << '\t' << s.timeline << '\t' << s.characterId << '\t' << s.format << '\t'
                 << s.sampleRate << '\t' << s.bitsPerSample << '\t' << s.channels << '\t'
@@ -203,7 +207,9 @@ int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostre
     items.clear();
     for (const std::string& given : paths) {
         const std::string path = AbsolutePath(given);
-        items.emplace_back(HasExtension(path, ".flv") ? SourceKind::Flv : SourceKind::Swf, path);
+        SourceKind kind = SourceKind::Swf;
+        SourceKindOf(path, run.options.embedded, kind);
+        items.emplace_back(kind, path);
     }
     std::vector<SourceItem*> batchItems;
     for (SourceItem& item : items) {
@@ -278,12 +284,12 @@ int RunMerge(const std::vector<SourceItem>& items, const std::string& target, bo
 // The files to work on: a folder stands for the SWF and FLV files found in it and below it, as
 // Add Folder searches them; other paths are made absolute. A file named twice, by any path to
 // it, is taken once, as the window lists it once.
-std::vector<std::string> ExpandPaths(const std::vector<std::string>& given) {
+std::vector<std::string> ExpandPaths(const std::vector<std::string>& given, bool projectors) {
     std::vector<std::string> found;
     for (const std::string& arg : given) {
         const std::string path = AbsolutePath(arg);
         if (IsFolder(path)) {
-            FolderSearch(path, found);
+            FolderSearch(path, found, projectors);
         } else {
             found.push_back(path);
         }
@@ -347,6 +353,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             run.options.allFormats = true;
         } else if (arg == "--keep-timing") {
             run.options.keepTiming = true;
+        } else if (arg == "--embedded") {
+            run.options.embedded = true;
         } else if (arg == "--yes") {
             run.assumeYes = true;
         } else if (is("-j") || is("--jobs") || (arg.size() > 2 && arg.rfind("-j", 0) == 0)) {
@@ -396,7 +404,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (run.mode != Run::Mode::Convert && !run.mergeTarget.empty()) {
         return UsageError(err, "--merge converts; it cannot go with --info or --list");
     }
-    const std::vector<std::string> files = ExpandPaths(paths);
+    const std::vector<std::string> files = ExpandPaths(paths, run.options.embedded);
     if (run.mode == Run::Mode::Info) {
         return RunInfo(files, run, out, err);
     }

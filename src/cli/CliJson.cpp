@@ -9,15 +9,17 @@ namespace {
 using Json = nlohmann::json;
 
 Json FileJson(const std::string& path, SourceKind kind, bool known) {
+    static constexpr const char* kKinds[] = {"swf", "flv", "projector", "archive"};
     Json file;
     file["path"] = path;
     file["file"] = FileNamePart(path);
-    file["kind"] = !known ? Json() : Json(kind == SourceKind::Swf ? "swf" : "flv");
+    file["kind"] = !known ? Json() : Json(kKinds[static_cast<size_t>(kind)]);
     return file;
 }
 
-bool Known(const std::string& path) {
-    return HasExtension(path, ".swf") || HasExtension(path, ".flv");
+bool Known(const std::string& path, SourceKind kind) {
+    SourceKind named;
+    return SourceKindOf(path, true, named) && named == kind;
 }
 
 void AddReasons(Json& file, const ConversionReport& report, const std::string& optionName) {
@@ -35,19 +37,20 @@ void AddMovie(Json& file, const SwfMovieInfo& movie) {
 }  // namespace
 
 Json ListingJson(const FileListing& listing, const std::string& optionName) {
-    Json file = FileJson(listing.path, listing.kind, Known(listing.path));
+    Json file = FileJson(listing.path, listing.kind, Known(listing.path, listing.kind));
     file["status"] = listing.read ? "read" : "failed";
     if (listing.read) {
-        if (listing.kind == SourceKind::Swf) {
+        if (listing.kind == SourceKind::Swf || listing.kind == SourceKind::Projector) {
             AddMovie(file, listing.movie);
             file["compression"] = listing.compression;
-        } else {
+        } else if (listing.kind == SourceKind::Flv) {
             file["version"] = listing.flvVersion;
         }
     }
     Json sounds = Json::array();
     for (const SoundListing& s : listing.sounds) {
         Json sound;
+        sound["from"] = s.from.empty() ? Json() : Json(s.from);
         sound["outputName"] = s.outputName.empty() ? Json() : Json(s.outputName);
         sound["kind"] = s.kind;
         sound["timeline"] = s.timeline;
@@ -70,11 +73,11 @@ Json ListingJson(const FileListing& listing, const std::string& optionName) {
 
 Json InfoJson(const std::string& path, const SourceHeader& header, bool read,
               const std::string& optionName) {
-    Json file = FileJson(path, header.kind, Known(path));
+    Json file = FileJson(path, header.kind, Known(path, header.kind));
     file["status"] = read ? "read" : "failed";
-    if (read && header.kind == SourceKind::Swf) {
+    if (read && (header.kind == SourceKind::Swf || header.kind == SourceKind::Projector)) {
         AddMovie(file, header.movie);
-    } else if (read) {
+    } else if (read && header.kind == SourceKind::Flv) {
         file["version"] = header.flvVersion;
     }
     AddReasons(file, header.report, optionName);
@@ -83,7 +86,7 @@ Json InfoJson(const std::string& path, const SourceHeader& header, bool read,
 
 Json ConversionJson(const SourceItem& item, bool converted, const ConversionReport& report,
                     const std::string& status, const std::string& optionName) {
-    Json file = FileJson(item.path, item.kind, Known(item.path));
+    Json file = FileJson(item.path, item.kind, Known(item.path, item.kind));
     file["status"] = status;
     file["converted"] = converted;
     Json outputs = Json::array();

@@ -29,7 +29,7 @@ CBatch::CBatch(const std::vector<SourceItem*>& items, bool toMp3, const Conversi
     }
     // One worker needs no plan: it takes the files in order.
     if (jobs > 1) {
-        m_groups = PlanConversionGroups(listed, options.linkageNames);
+        m_groups = PlanConversionGroups(listed, options);
         for (std::vector<size_t>& group : m_groups) {
             for (size_t& i : group) {
                 i = indexOf[i];
@@ -96,7 +96,8 @@ void CBatch::Work() {
         SourceItem& item = *m_items[k];
         ConversionReport report;
         bool converted = false;
-        if (HasExtension(item.path, ".swf") || HasExtension(item.path, ".flv")) {
+        SourceKind kind;
+        if (SourceKindOf(item.path, m_options.embedded, kind)) {
             converted = ConvertSourceItem(item, m_toMp3, swf, flv, &report);
         } else {
             report.Fail(Failure::NotSwfOrFlv);

@@ -47,8 +47,16 @@ SourceInfoTexts FlvInfoTexts(uint8_t version) {
 }
 
 SourceInfoTexts HeaderTexts(const SourceHeader& header) {
-    return header.kind == SourceKind::Swf ? SwfInfoTexts(header.movie)
-                                          : FlvInfoTexts(header.flvVersion);
+    switch (header.kind) {
+        case SourceKind::Swf:
+        case SourceKind::Projector:  // the movie it carries
+            return SwfInfoTexts(header.movie);
+        case SourceKind::Flv:
+            return FlvInfoTexts(header.flvVersion);
+        case SourceKind::Archive:
+            break;
+    }
+    return {};
 }
 
 OutputTexts OutputRowTexts(const OutputItem& item) {

@@ -1,9 +1,17 @@
 #include "convert/ConversionJob.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "convert/ArchiveReader.h"
+#include "convert/InnerSources.h"
 #include "engine/File.h"
+#include "engine/MappedFile.h"
 #include "engine/PathUtil.h"
 #include "engine/TextFormat.h"
 #include "flv/CFlvReader.h"
+#include "swf/CSwfContainer.h"
 #include "swf/CSwfReader.h"
 
 namespace kelvora {
@@ -14,61 +22,90 @@ bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader
         RemoveFile(old.path);  // already gone is fine
     }
     item.outputs.clear();
-    switch (item.kind) {
-        case SourceKind::Swf: {
-            const bool converted = swf.Convert(item.path, toMp3);
-            if (report) {
-                *report = swf.Report();
+    if (!item.outputFolder.empty()) {
+        // The folders made for an archive's outputs, where nothing is left now.
+        std::vector<std::string> folders;
+        std::error_code error;
+        for (std::filesystem::recursive_directory_iterator it(item.outputFolder, error), end;
+             !error && it != end; it.increment(error)) {
+            if (it->is_directory(error) && !it->is_symlink(error)) {
+                folders.push_back(it->path());
             }
-            if (!converted) {
-                return false;
-            }
-            item.outputs = swf.Elements();
-            return true;
         }
-        case SourceKind::Flv: {
-            FlvAudioResult result;
-            const bool converted = flv.Convert(item.path, toMp3, &result);
-            if (report) {
-                *report = flv.Report();
-            }
-            if (!converted) {
-                return false;
-            }
-            OutputItem out;
-            out.channels = result.channels;
-            out.bitsPerSample = result.bitsPerSample;
-            out.sampleRate = result.sampleRate;
-            out.sampleCount = result.sampleCount;
-            out.isMp3 = toMp3 ? 1 : 0;
-            out.path = result.path;
-            item.outputs.push_back(std::move(out));
-            return true;
+        std::sort(folders.rbegin(), folders.rend());  // the deepest first
+        for (const std::string& folder : folders) {
+            RemoveFolderIfEmpty(folder);
         }
+        RemoveFolderIfEmpty(item.outputFolder);
+        item.outputFolder.clear();
     }
-    return false;
+    CSourceRun run(swf, flv, swf.Options(), toMp3, true);
+    const bool converted = run.Run(item.path, item.kind);
+    if (report) {
+        *report = run.Report();
+    }
+    // What was written is the item's, even when an archive broke partway.
+    item.outputs = run.Outputs();
+    item.outputFolder = run.OutputFolder();
+    return converted;
 }
 
 bool ReadSourceHeader(const std::string& path, const ConversionOptions& options,
                       SourceHeader& header) {
     header = SourceHeader();
-    if (HasExtension(path, ".swf")) {
+    SourceKind kind;
+    if (!SourceKindOf(path, options.embedded, kind)) {
+        header.report.Fail(Failure::NotSwfOrFlv);
+        return false;
+    }
+    header.kind = kind;
+    if (kind == SourceKind::Projector) {
+        // The header of the movie the program carries.
+        CMappedFile file;
+        size_t start = 0;
+        size_t length = 0;
+        if (!file.Open(path)) {
+            header.report.Fail(Failure::Unreadable);
+            return false;
+        }
+        if (!FindProjectorMovie(file.Data(), file.Size(), options.allFormats, start, length)) {
+            header.report.Fail(Failure::NoMovieInside);
+            return false;
+        }
+        CSwfContainer movie;
+        if (!movie.OpenMemory(file.Data() + start, length, true, options.allFormats, header.report,
+                              true)) {
+            return false;
+        }
+        const SwfHeader& h = movie.Header();
+        header.movie = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
+                        static_cast<uint32_t>(h.frameCount), h.version};
+        return true;
+    }
+    if (kind == SourceKind::Archive) {
+        CArchiveReader archive;
+        std::string member;
+        bool regular = false;
+        if (!archive.Open(path) ||
+            (!archive.Next(member, regular) && archive.Failed() != Failure::None)) {
+            header.report.detail = archive.Detail();
+            header.report.Fail(archive.Failed());
+            return false;
+        }
+        return true;
+    }
+    if (kind == SourceKind::Swf) {
         CSwfReader reader;
         reader.SetOptions(options);
         const bool read = reader.ReadInfo(path, &header.movie);
         header.report = reader.Report();
         return read;
     }
-    if (HasExtension(path, ".flv")) {
-        header.kind = SourceKind::Flv;
-        CFlvReader reader;
-        const bool read = reader.Open(path, true);
-        header.flvVersion = reader.Version();
-        header.report = reader.Report();
-        return read;
-    }
-    header.report.Fail(Failure::NotSwfOrFlv);
-    return false;
+    CFlvReader reader;
+    const bool read = reader.Open(path, true);
+    header.flvVersion = reader.Version();
+    header.report = reader.Report();
+    return read;
 }
 
 std::string SoundsText(int count) {

@@ -1,5 +1,6 @@
 #include "convert/SoundInventory.h"
 
+#include "convert/InnerSources.h"
 #include "engine/OutputNaming.h"
 #include "engine/PathUtil.h"
 #include "engine/SoundFormat.h"
@@ -50,37 +51,25 @@ FileListing ListSounds(const std::string& path, const ConversionOptions& options
                        const std::string& optionName) {
     FileListing listing;
     listing.path = path;
-    const SourcePlan* plan = nullptr;
+    if (!SourceKindOf(path, options.embedded, listing.kind)) {
+        listing.report.Fail(Failure::NotSwfOrFlv);
+        return listing;
+    }
     CSwfReader movie;
     CFlvReader video;
-    if (HasExtension(path, ".swf")) {
-        listing.kind = SourceKind::Swf;
-        movie.SetOptions(options);
-        listing.read = movie.Plan(path, toMp3);
-        listing.report = movie.Report();
-        if (listing.read) {
-            const SwfHeader& h = movie.Header();
-            listing.movie = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
-                             static_cast<uint32_t>(h.frameCount), h.version};
-            listing.compression = h.signature == 'C'   ? "zlib"
-                                  : h.signature == 'Z' ? "lzma"
-                                                       : "none";
-            plan = &movie.Planned();
-        }
-    } else if (HasExtension(path, ".flv")) {
-        listing.kind = SourceKind::Flv;
-        video.SetOptions(options);
-        listing.read = video.Plan(path, toMp3);
-        listing.report = video.Report();
-        listing.flvVersion = video.Version();
-        plan = listing.read ? &video.Planned() : nullptr;
-    } else {
-        listing.report.Fail(Failure::NotSwfOrFlv);
+    CSourceRun run(movie, video, options, toMp3, false);
+    listing.read = run.Run(path, listing.kind);
+    listing.report = run.Report();
+    if (run.HasMovie()) {
+        const SwfHeader& h = run.MovieHeader();
+        listing.movie = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
+                         static_cast<uint32_t>(h.frameCount), h.version};
+        listing.compression = h.signature == 'C' ? "zlib" : h.signature == 'Z' ? "lzma" : "none";
     }
-    if (plan) {
-        for (const PlannedSound& sound : plan->sounds) {
-            listing.sounds.push_back(LineOf(sound, optionName));
-        }
+    listing.flvVersion = video.Version();
+    for (const auto& [from, sound] : run.Planned()) {
+        listing.sounds.push_back(LineOf(sound, optionName));
+        listing.sounds.back().from = from;
     }
     return listing;
 }

@@ -12,6 +12,7 @@ namespace kelvora {
 
 // One sound of a listing: an event sound or a stream of a movie, or a video's track.
 struct SoundListing {
+    std::string from;         // a sound inside another file: where ("bundle.zip/sub/b.swf")
     std::string outputName;   // the name its output would get, without the extension
     std::string kind;         // "event", "stream" or "track"
     std::string timeline;     // "main", "sprite N", or "-" for a video

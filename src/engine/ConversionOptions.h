@@ -17,6 +17,9 @@ struct ConversionOptions {
     // Streams keep their timeline's silences; MP3 sound going to WAV loses the samples that
     // are no sound (the encoder's recorded latency, the decoder's delay).
     bool keepTiming = false;
+    // Movies inside other files are read too: movies a movie embeds (DefineBinaryData),
+    // projectors (a program with a movie appended), SWC and ZIP archives.
+    bool embedded = false;
 };
 
 }  // namespace kelvora

@@ -46,7 +46,7 @@ Failure WriteFailure(int error) {
 }
 
 std::string FailureText(Failure why, uint32_t format, const std::string& optionName,
-                        const std::string& library) {
+                        const std::string& detail) {
     const std::string name = SoundFormatName(format);
     switch (why) {
         case Failure::None:
@@ -88,7 +88,17 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
         case Failure::NoSamples:
             return "it holds no samples";
         case Failure::LibraryMissing:
-            return name + " sound cannot be decoded: " + library;
+            return name + " sound cannot be decoded: " + detail;
+        case Failure::NoMovieInside:
+            return "no movie or video was found in it";
+        case Failure::ArchiveUnreadable:
+            return "the archive cannot be read" + (detail.empty() ? std::string() : ": " + detail);
+        case Failure::EmbedsItself:
+            return "it embeds itself";
+        case Failure::NestedTooDeep:
+            return "it lies more than 8 movies deep";
+        case Failure::InflatesTooFar:
+            return "it inflates past what any compression gives";
     }
     return {};
 }
@@ -107,7 +117,7 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
                                         const std::string& optionName) {
     std::vector<std::string> lines;
     if (report.failure != Failure::None) {
-        lines.push_back(FailureText(report.failure, report.format, optionName, report.library));
+        lines.push_back(FailureText(report.failure, report.format, optionName, report.detail));
     }
     for (const ConversionReport::Skipped& s : report.skipped) {
         std::string line = Sounds(s.count, SoundFormatName(s.format)) + " skipped";
@@ -123,7 +133,7 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
                 line += std::string(" (nothing in ") + them + " could be decoded)";
                 break;
             case SkipReason::LibraryMissing:
-                line += " (" + report.library + ")";
+                line += " (" + report.detail + ")";
                 break;
         }
         lines.push_back(std::move(line));
@@ -136,6 +146,11 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
     if (report.lostCount > 0) {
         lines.push_back(Sounds(report.lostCount, {}) +
                         " not written: " + FailureText(report.lost, 0, optionName));
+    }
+    for (const auto& [where, inner] : report.inner) {
+        for (const std::string& line : DescribeReport(*inner, optionName)) {
+            lines.push_back(where + ": " + line);
+        }
     }
     return lines;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvora {
@@ -28,6 +30,11 @@ enum class Failure : uint8_t {
     DecoderFailed,      // the MP3 decoder found no sound it could decode
     LibraryMissing,     // the libraries that decode a sound format cannot be loaded
     NoSamples,          // a stream whose blocks hold no samples
+    NoMovieInside,      // a projector or an archive without a movie or video in it
+    ArchiveUnreadable,  // an archive the reader cannot read
+    EmbedsItself,       // a movie that holds itself
+    NestedTooDeep,      // movies inside movies more than 8 deep
+    InflatesTooFar,     // an archive's member that inflates past any real compression
 };
 
 // Why sounds of a movie were skipped.
@@ -44,9 +51,9 @@ struct ConversionReport {
 
     Failure failure = Failure::None;
     uint32_t format = 0;  // the sound format the failure names
-    // Why the decoding libraries could not be loaded, in the loader's words, when a failure or a
-    // skip says LibraryMissing.
-    std::string library;
+    // What a library said of the failure: the loader's words for LibraryMissing, the archive
+    // reader's for ArchiveUnreadable.
+    std::string detail;
     std::vector<Skipped> skipped;
     Failure lost = Failure::None;  // why sounds were not written (the first reason met)
     uint32_t lostCount = 0;
@@ -57,6 +64,9 @@ struct ConversionReport {
         uint32_t written = 0;
     };
     std::vector<Shortfall> shortfalls;
+    // What the movies and videos inside it (embedded, or an archive's members) had to tell, by
+    // where they are ("game.swf#bin5", "sub/b.swf"); each one's own report.
+    std::vector<std::pair<std::string, std::shared_ptr<const ConversionReport>>> inner;
 
     void Clear() { *this = ConversionReport{}; }
     // Records the failure of the whole file; the first one recorded stands.
@@ -75,7 +85,7 @@ Failure WriteFailure(int error);
 // The text of one failure, naming `format` where the failure names a sound format, the
 // every-format option as `optionName`, and what the loader said of missing libraries.
 std::string FailureText(Failure why, uint32_t format, const std::string& optionName,
-                        const std::string& library = {});
+                        const std::string& detail = {});
 
 // What the report tells, one line each, for a user who turns the every-format option on by
 // `optionName` ("--all-formats"). Empty when there is nothing to tell.

@@ -380,6 +380,10 @@ bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
+bool RemoveFolderIfEmpty(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
+}
+
 bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
         return false;

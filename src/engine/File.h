@@ -112,6 +112,9 @@ bool RemoveFile(const std::string& path);
 // Renames a file only when nothing exists at the new name (never replaces a file).
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
+// Removes a folder when it holds nothing; false otherwise.
+bool RemoveFolderIfEmpty(const std::string& path);
+
 // Creates a folder; an existing folder is fine.
 bool MakeFolder(const std::string& path);
 

@@ -20,7 +20,8 @@ struct FolderEntries {
     std::vector<std::string> subfolders;
     std::vector<std::string> swfFiles;
     std::vector<std::string> flvFiles;
-    std::vector<std::string> links;  // links whose own name is no SWF or FLV name
+    std::vector<std::string> exeFiles;  // projectors, when they are searched for
+    std::vector<std::string> links;     // links whose own name is no SWF or FLV name
 };
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -31,7 +32,7 @@ std::string Join(const std::string& folder, const std::string& name) {
 }
 
 // Reads a folder once; false when it cannot be opened.
-bool ReadFolder(const std::string& folder, FolderEntries& out) {
+bool ReadFolder(const std::string& folder, bool projectors, FolderEntries& out) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
         return false;
@@ -56,6 +57,8 @@ bool ReadFolder(const std::string& folder, FolderEntries& out) {
             if (!S_ISLNK(st.st_mode) || !IsFolder(path)) {
                 (swf ? out.swfFiles : out.flvFiles).push_back(path);
             }
+        } else if (projectors && S_ISREG(st.st_mode) && HasExtension(path, ".exe")) {
+            out.exeFiles.push_back(path);
         } else if (S_ISLNK(st.st_mode)) {
             out.links.push_back(path);
         }
@@ -64,6 +67,7 @@ bool ReadFolder(const std::string& folder, FolderEntries& out) {
     std::sort(out.subfolders.begin(), out.subfolders.end());
     std::sort(out.swfFiles.begin(), out.swfFiles.end());
     std::sort(out.flvFiles.begin(), out.flvFiles.end());
+    std::sort(out.exeFiles.begin(), out.exeFiles.end());
     std::sort(out.links.begin(), out.links.end());
     return true;
 }
@@ -104,7 +108,7 @@ bool IsSwfOrFlvName(const std::string& path) {
     return HasExtension(path, ".swf") || HasExtension(path, ".flv");
 }
 
-void FolderSearch(const std::string& folder, std::vector<std::string>& paths) {
+void FolderSearch(const std::string& folder, std::vector<std::string>& paths, bool projectors) {
     if (folder.empty()) {
         return;
     }
@@ -121,11 +125,12 @@ void FolderSearch(const std::string& folder, std::vector<std::string>& paths) {
             continue;
         }
         FolderEntries entries;
-        if (!ReadFolder(current, entries)) {
+        if (!ReadFolder(current, projectors, entries)) {
             continue;
         }
         paths.insert(paths.end(), entries.swfFiles.begin(), entries.swfFiles.end());
         paths.insert(paths.end(), entries.flvFiles.begin(), entries.flvFiles.end());
+        paths.insert(paths.end(), entries.exeFiles.begin(), entries.exeFiles.end());
         for (const std::string& link : entries.links) {
             std::string target;
             if (ShortcutTarget(link, target)) {

@@ -12,8 +12,10 @@ namespace kelvora {
 // of its shortcuts: symbolic links whose own name is no SWF or FLV name, followed one level, whose
 // target is a SWF or FLV file that is not itself a link. Names are sorted within each of these
 // groups, so the result does not depend on the file system's order. A folder that cannot be read
-// contributes nothing.
-void FolderSearch(const std::string& folder, std::vector<std::string>& paths);
+// contributes nothing. With `projectors`, a folder's ".exe" files (regular files) follow its FLV
+// files.
+void FolderSearch(const std::string& folder, std::vector<std::string>& paths,
+                  bool projectors = false);
 
 // True when the path's extension is ".swf" or ".flv" in any letter case.
 bool IsSwfOrFlvName(const std::string& path);

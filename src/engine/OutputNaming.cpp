@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -65,6 +66,26 @@ std::string ClaimName(NextName next) {
         }
     }
     return {};
+}
+
+std::string ClaimFolderName(const std::string& base) {
+    if (base.empty()) {
+        return {};
+    }
+    for (int32_t n = 0; n < kClaimTries * 1024; ++n) {
+        const std::string name = n == 0 ? base : Numbered("%s_%d%s", base, n, "");
+        if (::mkdir(name.c_str(), 0777) == 0) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            return {};
+        }
+    }
+    return {};
+}
+
+std::string PlannedFolderName(const std::string& base) {
+    return NextFlvName(base, "");
 }
 
 std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext) {

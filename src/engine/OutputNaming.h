@@ -31,6 +31,12 @@ std::string NextFlvName(const std::string& base, std::string_view ext, const Tak
 std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext);
 std::string ClaimFlvName(const std::string& base, std::string_view ext);
 
+// The folder made for an archive's outputs: `base` when nothing has that name, else "%s_%d"
+// with 1, 2, ... Claimed creates it (create-exclusive: a folder that is there is never taken);
+// planned tells it without creating anything. Empty when none can be made.
+std::string ClaimFolderName(const std::string& base);
+std::string PlannedFolderName(const std::string& base);
+
 // Settles where the outputs of one source file go: next to it when its folder takes a new file,
 // else in the documents folder's fallback folder, else in the program's folder's one.
 // `swfCounter` is raised by the SWF probe. Returns an empty base when every place failed, which

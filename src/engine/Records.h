@@ -7,8 +7,14 @@
 
 namespace kelvora {
 
-// What an added file is, chosen from its extension when it is added.
-enum class SourceKind : int32_t { Swf = 0, Flv = 1 };
+// What an added file is, chosen from its extension when it is added: a SWF movie, an FLV video,
+// and (with the option that reads movies inside other files) a projector, a program with a
+// movie appended to it, or a SWC or ZIP archive of movies and videos.
+enum class SourceKind : int32_t { Swf = 0, Flv = 1, Projector = 2, Archive = 3 };
+
+// The kind of a file by its name: ".swf", ".flv"; with `wrappers`, ".exe" or no extension (a
+// projector) and ".swc" or ".zip". False for any other name.
+bool SourceKindOf(const std::string& path, bool wrappers, SourceKind& kind);
 
 // One sound file written by a conversion.
 struct OutputItem {
@@ -28,6 +34,9 @@ struct SourceItem {
     SourceKind kind;
     std::string path;  // full path as added
     std::vector<OutputItem> outputs;
+    // The folder its last conversion made for its outputs (an archive's), removed again when
+    // nothing is left in it.
+    std::string outputFolder;
 };
 
 // The header information of a SWF movie, used to fill its source row.

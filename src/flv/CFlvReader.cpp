@@ -80,7 +80,7 @@ bool CFlvReader::WalkTags() {
         return true;
     }
     if (track.skip != Failure::None) {
-        m_report.library = track.skipDetail;
+        m_report.detail = track.skipDetail;
         m_report.Fail(track.skip, track.format);
         return true;
     }
@@ -160,9 +160,24 @@ bool CFlvReader::FinishConversion(bool toMp3) {
 }
 
 bool CFlvReader::Convert(const std::string& path, bool toMp3, FlvAudioResult* result) {
-    if (!Open(path, false)) {
+    return Open(path, false) && ConvertOpened(toMp3, result);
+}
+
+bool CFlvReader::PlanMemory(const uint8_t* data, size_t size, const std::string& outputBase,
+                            bool toMp3) {
+    if (!OpenMemory(data, size, outputBase)) {
         return false;
     }
+    m_plan = PlanFlv(m_data, m_size, m_header, m_options, toMp3, outputBase, true);
+    return true;
+}
+
+bool CFlvReader::ConvertMemory(const uint8_t* data, size_t size, const std::string& outputBase,
+                               bool toMp3, FlvAudioResult* result) {
+    return OpenMemory(data, size, outputBase) && ConvertOpened(toMp3, result);
+}
+
+bool CFlvReader::ConvertOpened(bool toMp3, FlvAudioResult* result) {
     WalkTags();
     const bool ok = !m_element.path.empty() && FinishConversion(toMp3);
     m_map.Close();  // the source is not needed any more

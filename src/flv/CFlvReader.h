@@ -51,6 +51,11 @@ class CFlvReader {
     bool Plan(const std::string& path, bool toMp3);
     // Converts the audio track of one video; on failure no output file of it is left.
     bool Convert(const std::string& path, bool toMp3, FlvAudioResult* result);
+    // The same for a video held in memory (inside another file), whose bytes outlive the
+    // reader's use of them, its output named after `outputBase`.
+    bool PlanMemory(const uint8_t* data, size_t size, const std::string& outputBase, bool toMp3);
+    bool ConvertMemory(const uint8_t* data, size_t size, const std::string& outputBase, bool toMp3,
+                       FlvAudioResult* result);
 
     void SetOptions(const ConversionOptions& options) { m_options = options; }
     // Why the last read or conversion failed.
@@ -70,6 +75,8 @@ class CFlvReader {
     void Reset();
     // Brings the element to the target's form; its figures become the file's.
     bool FinishConversion(bool toMp3);
+    // Walks the opened video, brings its track to the target and tells the result.
+    bool ConvertOpened(bool toMp3, FlvAudioResult* result);
 
     FlvHeader m_header;
     CMappedFile m_map;

@@ -84,7 +84,7 @@ bool CFlvTrackWriter::WriteDecoded(FlvElement& element) {
     CCodecSound sound([this] { return m_names.Plain(m_names.Base(), ".wav"); });
     const bool aac = m_plan.format == kFormatAac;
     if (!aac && !sound.Open(m_plan.format, m_plan.sampleRate, m_plan.channels)) {
-        m_report.library = sound.LibraryError();
+        m_report.detail = sound.LibraryError();
         m_report.Fail(sound.Failed() == Failure::LibraryMissing ? Failure::LibraryMissing
                                                                 : Failure::FormatUnsupported,
                       m_plan.format);
@@ -120,7 +120,7 @@ bool CFlvTrackWriter::WriteDecoded(FlvElement& element) {
         return sound.Add(data, length);
     });
     if (!sound.Finish()) {
-        m_report.library = sound.LibraryError();
+        m_report.detail = sound.LibraryError();
         m_report.Fail(sound.Failed(), m_plan.format);
         return false;
     }

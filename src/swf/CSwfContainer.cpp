@@ -234,13 +234,13 @@ bool CSwfContainer::Open(const std::string& path, bool headerOnly, bool allowLzm
 }
 
 bool CSwfContainer::OpenMemory(const uint8_t* data, size_t size, bool headerOnly, bool allowLzma,
-                               ConversionReport& report) {
+                               ConversionReport& report, bool borrow) {
     Close();
     if (!data || !Load(data, size, headerOnly, allowLzma, report)) {
         DropData();
         return false;
     }
-    if (m_bytes == data) {
+    if (m_bytes == data && !borrow) {
         m_data.assign(data, data + m_size);
         m_bytes = m_data.data();
     }

@@ -28,9 +28,10 @@ class CSwfContainer {
     // Loads the movie at `path`; header-only reads no more than the header needs. False with
     // the reason in `report`.
     bool Open(const std::string& path, bool headerOnly, bool allowLzma, ConversionReport& report);
-    // The same on a file image in memory, which need not outlive the call.
+    // The same on a file image in memory, which need not outlive the call unless `borrow`
+    // says it does (a plain movie is then read where it lies, as a mapped file is).
     bool OpenMemory(const uint8_t* data, size_t size, bool headerOnly, bool allowLzma,
-                    ConversionReport& report);
+                    ConversionReport& report, bool borrow = false);
     void Close();
 
     const SwfHeader& Header() const { return m_header; }

@@ -106,6 +106,39 @@ bool CSwfReader::Convert(const std::string& path, bool toMp3) {
     if (!ExtractElements(path, toMp3)) {
         return false;
     }
+    Transcode(toMp3);
+    return true;
+}
+
+bool CSwfReader::WalkBorrowed(const uint8_t* data, size_t size, const std::string& outputBase) {
+    Reset();
+    if (!m_container.OpenMemory(data, size, false, m_options.allFormats, m_report, true)) {
+        return false;
+    }
+    m_outputBase = outputBase;
+    return WalkTags();
+}
+
+bool CSwfReader::PlanMemory(const uint8_t* data, size_t size, const std::string& outputBase,
+                            bool toMp3) {
+    if (!WalkBorrowed(data, size, outputBase)) {
+        return false;
+    }
+    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3, outputBase);
+    return true;
+}
+
+bool CSwfReader::ConvertMemory(const uint8_t* data, size_t size, const std::string& outputBase,
+                               bool toMp3) {
+    if (!WalkBorrowed(data, size, outputBase)) {
+        return false;
+    }
+    WriteElements(toMp3);
+    Transcode(toMp3);
+    return true;
+}
+
+void CSwfReader::Transcode(bool toMp3) {
     COutputNames names(m_outputBase, true);
     TranscodeSwfElements(m_elements, toMp3, names, m_report);
     // A movie with a single element drops "_001" from its name when the shorter name is free.
@@ -116,7 +149,6 @@ bool CSwfReader::Convert(const std::string& path, bool toMp3) {
     for (const SwfElement& element : m_elements) {
         m_outputs.push_back(element.item);
     }
-    return true;
 }
 
 }  // namespace kelvora

@@ -36,6 +36,10 @@ class CSwfReader {
     // (empty: no element file can be made).
     bool OpenMemory(const uint8_t* data, size_t size, bool headerOnly,
                     const std::string& outputBase = {});
+    // Plans and converts a movie held in memory (inside another file), whose bytes outlive the
+    // reader's use of them, with its outputs named after `outputBase`.
+    bool PlanMemory(const uint8_t* data, size_t size, const std::string& outputBase, bool toMp3);
+    bool ConvertMemory(const uint8_t* data, size_t size, const std::string& outputBase, bool toMp3);
     // Opens the header only and copies it into `info`.
     bool ReadInfo(const std::string& path, SwfMovieInfo* info);
     // Walks the opened movie and records its sounds. Always true.
@@ -78,8 +82,13 @@ class CSwfReader {
     void SetTagVisitor(SwfTagVisitor visitor) { m_visitor = std::move(visitor); }
 
   private:
+    // Opens a movie whose bytes the caller keeps (one inside another file) and walks it, its
+    // outputs named from `outputBase`.
+    bool WalkBorrowed(const uint8_t* data, size_t size, const std::string& outputBase);
     // The file was cut short while it was read: what was written of it goes, and it failed.
     bool Cut();
+    // The second half of a conversion: every element brought to the target and named.
+    void Transcode(bool toMp3);
 
     CSwfContainer m_container;
     std::string m_outputBase;

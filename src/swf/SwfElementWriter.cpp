@@ -97,7 +97,7 @@ std::vector<SwfElement> CSwfElementWriter::Write() {
         const SwfSoundPlan& p = m_plan.sounds[i];
         if (p.told) {
             if (p.skip == Failure::LibraryMissing) {
-                m_report.library = CCodecDecoder::LibraryError();
+                m_report.detail = CCodecDecoder::LibraryError();
             }
             m_report.Skip(s.format, p.skip == Failure::FormatNeedsOption ? SkipReason::NeedsOption
                                     : p.skip == Failure::LibraryMissing ? SkipReason::LibraryMissing
@@ -259,7 +259,7 @@ bool CSwfElementWriter::WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p
         if (sound.Failed() == Failure::NothingDecoded) {
             m_report.Skip(s.format, SkipReason::NothingDecoded);
         } else if (sound.Failed() == Failure::LibraryMissing) {
-            m_report.library = sound.LibraryError();
+            m_report.detail = sound.LibraryError();
             m_report.Skip(s.format, SkipReason::LibraryMissing);
         } else {
             m_report.Lose(sound.Failed());

@@ -58,6 +58,13 @@ struct SwfNames {
     std::vector<std::string> AllNamesOf(uint16_t characterId) const;
 };
 
+// A DefineBinaryData tag: its character id and where its data lies (a movie, sometimes).
+struct SwfBinary {
+    uint16_t characterId = 0;
+    size_t dataStart = 0;
+    size_t dataEnd = 0;
+};
+
 // What the walk of a movie records: every sound in tag order (events at their tag, streams at
 // their head), the order in which they were complete (the order outputs are listed in), and the
 // linkage names.
@@ -65,6 +72,7 @@ struct SwfRecords {
     std::vector<SwfSound> sounds;
     std::vector<size_t> completed;  // indexes of `sounds`
     SwfNames names;
+    std::vector<SwfBinary> binaries;  // in tag order
 };
 
 // What a movie's header says.

@@ -157,6 +157,12 @@ void SwfWalker::Handle(uint16_t code, size_t bodyStart, size_t bodyEnd, size_t d
         case kSwfTagSymbolClass:
             OnLinkageNames(code == kSwfTagSymbolClass, bodyEnd);
             break;
+        case kSwfTagDefineBinaryData:
+            // A character id, four reserved bytes, then the data.
+            if (bodyEnd - bodyStart > 6) {
+                m_records.binaries.push_back({m_bits.ReadU16(), bodyStart + 6, bodyEnd});
+            }
+            break;
         default:
             break;
     }

@@ -18,6 +18,7 @@ inline constexpr uint16_t kSwfTagDefineSprite = 39;
 inline constexpr uint16_t kSwfTagSoundStreamHead2 = 45;
 inline constexpr uint16_t kSwfTagExportAssets = 56;
 inline constexpr uint16_t kSwfTagSymbolClass = 76;
+inline constexpr uint16_t kSwfTagDefineBinaryData = 87;
 
 // Sprites nested deeper than this are stepped over like any other tag: every level walked keeps
 // a saved stream state, and a movie of nothing but sprite headers must not turn each 10 bytes of

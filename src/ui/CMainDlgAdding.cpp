@@ -42,6 +42,13 @@ void CMainDlg::AddFiles() {
     request.filters = {{"SWF & FLV Files", "*.swf;*.flv"},
                        {"SWF Files (*.swf)", "*.swf"},
                        {"FLV Files (*.flv)", "*.flv"}};
+    if (m_options.conversion.embedded) {
+        // Movies inside other files: projectors and archives too.
+        request.filters.front() = {"SWF, FLV, Projector & Archive Files",
+                                   "*.swf;*.flv;*.exe;*.swc;*.zip"};
+        request.filters.push_back({"Projectors (*.exe)", "*.exe"});
+        request.filters.push_back({"SWC & ZIP Archives (*.swc;*.zip)", "*.swc;*.zip"});
+    }
     request.multiSelect = true;
     request.mustExist = true;
     std::vector<std::string> chosen;
@@ -76,7 +83,7 @@ void CMainDlg::AddFolder() {
     progress->Show();
     m_shell.PaintNow();  // the search pumps nothing: the window says what it does first
     std::vector<std::string> paths;
-    FolderSearch(picked, paths);
+    FolderSearch(picked, paths, m_options.conversion.embedded);
     LoadFiles(paths, std::move(progress));
 }
 
@@ -87,12 +94,14 @@ void CMainDlg::FilesDropped(const std::vector<std::string>& dropped) {
     m_shell.PaintNow();
 
     std::vector<std::string> paths;
+    SourceKind kind;
     for (const std::string& path : dropped) {
         std::string current = path;
         for (int hops = 0;; ++hops) {
             if (IsFolder(current)) {
-                FolderSearch(current, paths);  // the "Folder" setting stays as it is
-            } else if (IsSwfOrFlvName(current)) {
+                // The "Folder" setting stays as it is.
+                FolderSearch(current, paths, m_options.conversion.embedded);
+            } else if (SourceKindOf(current, m_options.conversion.embedded, kind)) {
                 paths.push_back(current);
             } else if (hops < kMaxDroppedLinkHops && IsSymbolicLink(current)) {
                 std::string target;

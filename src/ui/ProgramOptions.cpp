@@ -18,6 +18,8 @@ constexpr Check kChecks[] = {
      &ConversionOptions::allFormats},
     {"LinkageNames", "Name sounds after their linkage names", &ConversionOptions::linkageNames},
     {"KeepTiming", "Keep the timing of sound streams", &ConversionOptions::keepTiming},
+    {"Embedded", "Read movies inside other files (embedded movies, projectors, SWC and ZIP)",
+     &ConversionOptions::embedded},
 };
 
 constexpr const char* kJobsKey = "Jobs";

@@ -14,7 +14,7 @@ using namespace test;
 
 // Groups of a batch of these names in one folder, as lists of names.
 std::vector<std::vector<std::string>> Groups(const std::vector<std::string>& names,
-                                             bool linkage = false) {
+                                             const ConversionOptions& options = {}) {
     TempDir dir;
     std::vector<std::unique_ptr<SourceItem>> items;
     std::vector<const SourceItem*> listed;
@@ -24,7 +24,7 @@ std::vector<std::vector<std::string>> Groups(const std::vector<std::string>& nam
         listed.push_back(items.back().get());
     }
     std::vector<std::vector<std::string>> groups;
-    for (const auto& group : PlanConversionGroups(listed, linkage)) {
+    for (const auto& group : PlanConversionGroups(listed, options)) {
         groups.emplace_back();
         for (const size_t i : group) {
             groups.back().push_back(names[i]);
@@ -53,7 +53,11 @@ TEST(BatchPlan, OnlySourcesThatCanClaimTheSameNamesShareAWorker) {
                                                      {"e_x.swf"},
                                                      {"e.swf"}}));
     // A movie named after its linkage names writes "e_x.mp3" and on.
-    EXPECT_EQ(Groups({"e_x.swf", "e.swf"}, true).size(), 1u);
+    EXPECT_EQ(Groups({"e_x.swf", "e.swf"}, {.linkageNames = true}).size(), 1u);
+    // A movie's embedded movies write "g_bin5_001.mp3" and on; an archive "bundle/...".
+    EXPECT_EQ(Groups({"g_bin5.swf", "g.swf", "g_bin5_bin2.flv"}).size(), 3u);
+    EXPECT_EQ(Groups({"g_bin5.swf", "g.swf", "g_bin5_bin2.flv"}, {.embedded = true}).size(), 1u);
+    EXPECT_EQ(Groups({"bundle.zip", "bundle.swf", "bundle.flv"}, {.embedded = true}).size(), 1u);
 }
 
 }  // namespace

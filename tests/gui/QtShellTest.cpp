@@ -88,7 +88,7 @@ TEST(QtShellTest, TheOptionsWindowHasAControlPerChoice) {
     // takes, and the choices in the order the help tells them.
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
-    auto* jobs = qobject_cast<QSpinBox*>(dialog.Control(3));
+    auto* jobs = dialog.findChild<QSpinBox*>();
     ASSERT_NE(jobs, nullptr);
     EXPECT_EQ(jobs->maximum(), 1024);
     QFile help(QStringLiteral(":/help/index.html"));

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/ConversionOptions.h"
+#include "engine/ConversionReport.h"
+#include "engine/Records.h"
+#include "engine/SoundPlan.h"
+#include "swf/SwfSound.h"
+
+namespace kelvora {
+
+class CSwfReader;
+class CFlvReader;
+
+// Movies nest inside movies this deep at most.
+inline constexpr int kMostNesting = 8;
+
+// Whether data begins like a movie: a signature (FWS, CWS; ZWS with `allowLzma`), a version, a
+// length a movie can have (a plain movie's within the data), a zlib header after a CWS one.
+bool LooksLikeMovie(const uint8_t* data, size_t size, bool allowLzma);
+
+// Where a projector's movie lies: a footer in the last 8 bytes (56 34 12 FA, then the movie's
+// length, 32 bits little-endian) puts it just before the footer; without one, the first place
+// that looks like a movie is taken. False when none is found.
+bool FindProjectorMovie(const uint8_t* data, size_t size, bool allowLzma, size_t& start,
+                        size_t& length);
+
+// What a source of any kind gives, for a listing or a conversion alike: its own movie or video,
+// then, with the option that reads movies inside other files, every movie it embeds (named as
+// a file "BASE_bin<ID>.swf" beside it would be) and, for an archive, every SWF and FLV member,
+// whose outputs go to a folder made beside the archive and named after it (a folder that is
+// there already is never written into), mirroring the members' folders.
+class CSourceRun {
+  public:
+    // `convert`: files are written (else nothing is, and the names are those planned).
+    CSourceRun(CSwfReader& swf, CFlvReader& flv, const ConversionOptions& options, bool toMp3,
+               bool convert);
+    ~CSourceRun();
+    CSourceRun(const CSourceRun&) = delete;
+    CSourceRun& operator=(const CSourceRun&) = delete;
+
+    // False when the source itself could not be read or converted (the report says why).
+    bool Run(const std::string& path, SourceKind kind);
+
+    // A conversion's outputs, in order.
+    const std::vector<OutputItem>& Outputs() const { return m_outputs; }
+    // A listing's sounds, each with where it comes from ("" for the source's own).
+    const std::vector<std::pair<std::string, PlannedSound>>& Planned() const { return m_planned; }
+    const ConversionReport& Report() const { return m_report; }
+    // The folder made for an archive's outputs, when one was.
+    const std::string& OutputFolder() const { return m_outputFolder; }
+    // The source's own header: a movie's (a projector's movie too), a video's version.
+    bool HasMovie() const { return m_hasMovie; }
+    const SwfHeader& MovieHeader() const { return m_header; }
+
+  private:
+    struct Ancestor {
+        const uint8_t* bytes;
+        size_t size;
+    };
+    // A movie in memory (whose bytes outlive the run of it), its embedded movies after it.
+    // `where` names its own sounds ("" for the source's), `label` its embedded movies'.
+    bool Movie(const uint8_t* data, size_t size, const std::string& base, const std::string& where,
+               const std::string& label, ConversionReport& report);
+    bool Video(const uint8_t* data, size_t size, const std::string& base, const std::string& where,
+               ConversionReport& report);
+    // The movies the movie `reader` has open embeds, and theirs.
+    void Embedded(CSwfReader& reader, const std::string& base, const std::string& where,
+                  ConversionReport& report);
+    bool Archive(const std::string& path);
+    void Take(CSwfReader& reader, const std::string& where);
+    void Take(CFlvReader& reader, const std::string& where);
+
+    CSwfReader& m_swf;
+    CFlvReader& m_flv;
+    ConversionOptions m_options;
+    bool m_toMp3;
+    bool m_convert;
+    std::vector<Ancestor> m_ancestors;
+    std::vector<OutputItem> m_outputs;
+    std::vector<std::pair<std::string, PlannedSound>> m_planned;
+    ConversionReport m_report;
+    std::string m_outputFolder;
+    bool m_hasMovie = false;
+    SwfHeader m_header;
+};
+
+}  // namespace kelvora
