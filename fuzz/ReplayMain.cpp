@@ -19,6 +19,7 @@ extern "C" int KelvoraFuzz_mp3(const uint8_t* data, size_t size);
 extern "C" int KelvoraFuzz_sampleconverter(const uint8_t* data, size_t size);
 extern "C" int KelvoraFuzz_zws(const uint8_t* data, size_t size);
 extern "C" int KelvoraFuzz_codecs(const uint8_t* data, size_t size);
+extern "C" int KelvoraFuzz_wrappers(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -30,10 +31,11 @@ struct Target {
 };
 
 constexpr Target kTargets[] = {
-    {"swf", KelvoraFuzz_swf},     {"flv", KelvoraFuzz_flv},
-    {"adpcm", KelvoraFuzz_adpcm}, {"wav", KelvoraFuzz_wav},
-    {"mp3", KelvoraFuzz_mp3},     {"sampleconverter", KelvoraFuzz_sampleconverter},
-    {"zws", KelvoraFuzz_zws},     {"codecs", KelvoraFuzz_codecs},
+    {"swf", KelvoraFuzz_swf},           {"flv", KelvoraFuzz_flv},
+    {"adpcm", KelvoraFuzz_adpcm},       {"wav", KelvoraFuzz_wav},
+    {"mp3", KelvoraFuzz_mp3},           {"sampleconverter", KelvoraFuzz_sampleconverter},
+    {"zws", KelvoraFuzz_zws},           {"codecs", KelvoraFuzz_codecs},
+    {"wrappers", KelvoraFuzz_wrappers},
 };
 
 // The files of a folder (sorted, so that runs are alike), or the path itself when it is a file.

@@ -13,6 +13,7 @@
 #include "support/FlvBuilder.h"
 #include "support/SwfBuilder.h"
 #include "support/WavBuilder.h"
+#include "support/ZipBuilder.h"
 #include "swf/CSwfReader.h"
 
 using namespace kelvora;
@@ -491,6 +492,35 @@ void SampleConverterSeeds(const fs::path& root) {
     std::printf("sampleconverter: %d seeds\n", s.written);
 }
 
+// The wrapper target's input: a byte choosing the kind (0 movie, 1 projector, 2 archive), then
+// the file.
+Bytes WrapperInput(uint8_t kind, const Bytes& file) {
+    return Concat({Bytes{kind}, file});
+}
+
+void WrapperSeeds(const fs::path& root, const Bytes& mp3Mono) {
+    Seeds s = Folder(root, "wrappers");
+    const Bytes inner = BuildSwf(Movie(DefineSound(1, 2, 1, true, false, 1152, mp3Mono), true));
+    const Bytes pcm = BuildSwf(Movie(DefineSound(1, 3, 1, true, false, 64, Bytes(128, 0x10))));
+    ByteWriter binary;
+    binary.U16(5).U32(0).Append(inner);
+    const Bytes host = BuildSwf(Movie(SwfTag(87, binary.bytes(), true)));
+    s.Put("gen_embedded", WrapperInput(0, host));
+    ByteWriter nested;
+    nested.U16(6).U32(0).Append(host);
+    s.Put("gen_embedded_twice", WrapperInput(0, BuildSwf(Movie(SwfTag(87, nested.bytes(), true)))));
+    ByteWriter footer;
+    footer.U8(0x56).U8(0x34).U8(0x12).U8(0xFA).U32(static_cast<uint32_t>(pcm.size()));
+    s.Put("gen_projector", WrapperInput(1, Concat({Bytes(200, 0x90), pcm, footer.bytes()})));
+    s.Put("gen_projector_no_footer", WrapperInput(1, Concat({Bytes(200, 0x90), inner})));
+    s.Put("gen_zip", WrapperInput(2, ZipOf({{"a.swf", pcm, {}},
+                                            {"sub/b.swf", host, {}},
+                                            {"../c.swf", inner, {}},
+                                            {"link.swf", {}, "../x"}})));
+    s.Put("gen_zip_overlapping", WrapperInput(2, OverlappingZip(pcm, 4)));
+    std::printf("wrappers: %d seeds\n", s.written);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -517,5 +547,6 @@ int main(int argc, char** argv) {
     const auto nelly = ReadFileBytes(TestDataDir() + "/codecs/nelly22k.flv");
     ZwsSeeds(root, mp3Mono, Bytes(nelly.begin() + 25, nelly.begin() + 25 + 256));
     CodecSeeds(root);
+    WrapperSeeds(root, mp3Mono);
     return 0;
 }

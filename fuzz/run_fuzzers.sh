@@ -5,7 +5,7 @@
 # the build folder's findings/ (put it into fuzz/regressions/TARGET/ once it is fixed).
 #
 #   fuzz/run_fuzzers.sh SECONDS [TARGET...]
-#       targets: swf flv adpcm wav mp3 sampleconverter zws codecs
+#       targets: swf flv adpcm wav mp3 sampleconverter zws codecs wrappers
 #
 # CI runs it with 30 seconds a target. KELVORA_FUZZ_BUILD names another build folder; one that is
 # configured already (CI's sanitized test build, say) is used as it is.
@@ -21,15 +21,16 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KELVORA_FUZZ_BUILD:-$root/build-fuzz}"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(swf flv adpcm wav mp3 sampleconverter zws codecs)
+    targets=(swf flv adpcm wav mp3 sampleconverter zws codecs wrappers)
 fi
 
 # Per target: the dictionary and the longest input worth trying (movies and videos are walked
 # whole; a decoder's state repeats long before that).
 declare -A dict=([swf]=swf.dict [flv]=flv.dict [wav]=audio.dict [mp3]=audio.dict
-                 [zws]=swf.dict [codecs]=codecs.dict)
+                 [zws]=swf.dict [codecs]=codecs.dict [wrappers]=swf.dict)
 declare -A maxlen=([swf]=65536 [flv]=65536 [adpcm]=4096 [wav]=16384 [mp3]=16384
-                   [sampleconverter]=4096 [zws]=65536 [codecs]=16384)
+                   [sampleconverter]=4096 [zws]=65536 [codecs]=16384
+                 [wrappers]=65536)
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
     CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKELVORA_FUZZ=ON \
