@@ -41,11 +41,18 @@ void InstallFilter() {
     }
 }
 
+std::once_flag g_installed;
+
+// The stream is put in front of stderr as the program starts, while it has one thread: done by
+// a decoder's first use it would swap the pointer under threads that are writing through it.
+const struct InstallAtStart {
+    InstallAtStart() { std::call_once(g_installed, InstallFilter); }
+} g_installAtStart;
+
 }  // namespace
 
 CQuietStderr::CQuietStderr() {
-    static std::once_flag once;
-    std::call_once(once, InstallFilter);
+    std::call_once(g_installed, InstallFilter);  // a use from another static object's start
     ++t_quiet;
 }
 
