@@ -150,11 +150,15 @@ void SwfPlanner::Event(const SwfSound& s, SwfSoundPlan& p) const {
             p.decodedFrames = frames.Samples();
             if (m_options.keepTiming) {
                 // As WAV it starts where its samples do, after the latency the encoder left
-                // and the decoder's own delay, and lasts as long as the tag says.
+                // and the decoder's own delay, and lasts as long as the tag says: a count is a
+                // claim, kept no further than a frame past what the frames hold, so that a
+                // lying one cannot make gigabytes of silence.
                 p.shaped = true;
                 p.shape.skip =
                     static_cast<uint64_t>(std::max<int16_t>(s.seekSamples, 0)) + kMp3DecoderDelay;
-                p.shape.keep = s.sampleCount;
+                const uint64_t held = p.decodedFrames - std::min(p.decodedFrames, p.shape.skip);
+                const uint64_t frame = frames.Found() ? frames.First().samplesPerFrame : 1152;
+                p.shape.keep = std::min<uint64_t>(s.sampleCount, held + frame);
             }
             break;
         }

@@ -199,6 +199,20 @@ TEST(SwfTiming, Mp3EventSoundsLoseTheirLatencyOnTheWayToWav) {
             EXPECT_EQ(best, 576 + int(kMp3DecoderDelay));
         }
     }
+    // A count that claims far more than the frames hold is kept no further than a frame past
+    // them, in the file and in the listing.
+    const Bytes lying = DefineSound(1, 2, 3, true, false, 4000000, mp3, 576);
+    const Extracted got = Convert(dir, lying, ConversionOptions{.keepTiming = true}, false);
+    ASSERT_TRUE(got.ok);
+    const size_t held = WavSamples(got.elements.at(0).path).size();
+    EXPECT_GT(held, kFrames);
+    EXPECT_LE(held, kFrames + 1152 + 1152);
+    EXPECT_EQ(got.elements[0].sampleCount, held);
+    RemoveFile(got.elements[0].path);
+    CSwfReader listing;
+    listing.SetOptions(ConversionOptions{.keepTiming = true});
+    ASSERT_TRUE(listing.Plan(dir.File("clip.swf"), false));
+    EXPECT_EQ(listing.Planned().sounds.at(0).sampleFrames, held);
 }
 
 TEST(SwfNames, SoundsTakeTheirLinkageNamesAndTheOthersKeepTheirNumbers) {
