@@ -13,6 +13,7 @@ void CSwfReader::Reset() {
     m_plan = SwfPlan{};
     m_elements.clear();
     m_outputs.clear();
+    m_names = COutputNames({}, true);
 }
 
 bool CSwfReader::Open(const std::string& path, bool headerOnly) {
@@ -72,9 +73,9 @@ bool CSwfReader::Plan(const std::string& path, bool toMp3) {
 
 void CSwfReader::WriteElements(bool forMp3) {
     m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, forMp3, m_outputBase);
-    COutputNames names(m_outputBase, true);
+    m_names = COutputNames(m_outputBase, true);
     m_elements = CSwfElementWriter(m_records, m_plan, m_container.Bytes(), Header(), m_options,
-                                   forMp3, names, m_report)
+                                   forMp3, m_names, m_report)
                      .Write();
     m_outputs.clear();
     for (const SwfElement& element : m_elements) {
@@ -139,11 +140,10 @@ bool CSwfReader::ConvertMemory(const uint8_t* data, size_t size, const std::stri
 }
 
 void CSwfReader::Transcode(bool toMp3) {
-    COutputNames names(m_outputBase, true);
-    TranscodeSwfElements(m_elements, toMp3, names, m_report);
+    TranscodeSwfElements(m_elements, toMp3, m_names, m_report);
     // A movie with a single element drops "_001" from its name when the shorter name is free.
     if (m_elements.size() == 1) {
-        m_elements.front().item.path = names.WithoutSingleNumber(m_elements.front().item.path);
+        m_elements.front().item.path = m_names.WithoutSingleNumber(m_elements.front().item.path);
     }
     m_outputs.clear();
     for (const SwfElement& element : m_elements) {

@@ -7,6 +7,7 @@
 
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
+#include "engine/OutputNaming.h"
 #include "engine/Records.h"
 #include "engine/SoundPlan.h"
 #include "swf/CSwfContainer.h"
@@ -99,6 +100,9 @@ class CSwfReader {
     SwfPlan m_plan;
     std::vector<SwfElement> m_elements;
     std::vector<OutputItem> m_outputs;
+    // The names of one conversion: the target pass goes on counting where the elements ended,
+    // as the plan does.
+    COutputNames m_names{{}, true};
 };
 
 // Brings every element to the target's form: WAV elements encoded to MP3, MP3 elements decoded

@@ -110,6 +110,23 @@ TEST_F(SwfExtraction, ATranscodedElementNeverReplacesAFileItDidNotMake) {
     EXPECT_EQ(m_reader.Elements()[0].path, m_dir.File("m_002.wav"));
     EXPECT_EQ(ReadFileBytes(m_dir.File("m_001.wav")), Bytes{4});
     EXPECT_FALSE(PathExists(m_dir.File("m_001.mp3")));
+
+    // Two elements: the target pass goes on counting where the elements ended, as the listing
+    // said it would.
+    ASSERT_TRUE(WriteFileBytes(m_dir.File("two_001.mp3"), {5}));
+    const std::string two = Write(Concat({PcmEvent(), PcmEvent()}), "two.swf");
+    ASSERT_TRUE(m_reader.Plan(two, true));
+    std::vector<std::string> planned;
+    for (const PlannedSound& sound : m_reader.Planned().sounds) {
+        planned.push_back(FileNamePart(sound.path));
+    }
+    ASSERT_TRUE(m_reader.Convert(two, true));
+    std::vector<std::string> written;
+    for (const OutputItem& e : m_reader.Elements()) {
+        written.push_back(FileNamePart(e.path));
+    }
+    EXPECT_EQ(written, (std::vector<std::string>{"two_003.mp3", "two_002.mp3"}));
+    EXPECT_EQ(planned, written);
 }
 
 TEST_F(SwfExtraction, MoviesWithoutSoundSucceedAndNonMoviesFailWithoutTouchingFiles) {
