@@ -64,17 +64,17 @@ bool ReadSourceHeader(const std::string& path, const ConversionOptions& options,
         CMappedFile file;
         size_t start = 0;
         size_t length = 0;
-        if (!file.Open(path)) {
-            header.report.Fail(Failure::Unreadable);
-            return false;
-        }
-        if (!FindProjectorMovie(file.Data(), file.Size(), options.allFormats, start, length)) {
-            header.report.Fail(Failure::NoMovieInside);
+        if (!MapProjectorMovie(path, options.allFormats, file, start, length, header.report)) {
             return false;
         }
         CSwfContainer movie;
-        if (!movie.OpenMemory(file.Data() + start, length, true, options.allFormats, header.report,
-                              true)) {
+        const bool read = movie.OpenMemory(file.Data() + start, length, true, options.allFormats,
+                                           header.report, true);
+        if (file.Truncated()) {
+            header.report.Cut();
+            return false;
+        }
+        if (!read) {
             return false;
         }
         const SwfHeader& h = movie.Header();

@@ -94,6 +94,19 @@ bool FindProjectorMovie(const uint8_t* data, size_t size, bool allowLzma, size_t
     return false;
 }
 
+bool MapProjectorMovie(const std::string& path, bool allowLzma, CMappedFile& file, size_t& start,
+                       size_t& length, ConversionReport& report) {
+    if (!file.Open(path)) {
+        report.Fail(Failure::Unreadable);
+        return false;
+    }
+    if (!FindProjectorMovie(file.Data(), file.Size(), allowLzma, start, length)) {
+        report.Fail(file.Truncated() ? Failure::SourceChanged : Failure::NoMovieInside);
+        return false;
+    }
+    return true;
+}
+
 CSourceRun::CSourceRun(CSwfReader& swf, CFlvReader& flv, const ConversionOptions& options,
                        bool toMp3, bool convert)
     : m_swf(swf), m_flv(flv), m_options(options), m_toMp3(toMp3), m_convert(convert) {}
@@ -153,15 +166,9 @@ bool CSourceRun::Run(const std::string& path, SourceKind kind) {
         }
         case SourceKind::Projector: {
             CMappedFile file;
-            if (!file.Open(path)) {
-                m_report.Fail(Failure::Unreadable);
-                return false;
-            }
             size_t start = 0;
             size_t length = 0;
-            if (!FindProjectorMovie(file.Data(), file.Size(), m_options.allFormats, start,
-                                    length)) {
-                m_report.Fail(file.Truncated() ? Failure::SourceChanged : Failure::NoMovieInside);
+            if (!MapProjectorMovie(path, m_options.allFormats, file, start, length, m_report)) {
                 return false;
             }
             int32_t probeNumbers = 1;

@@ -8,6 +8,7 @@
 
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
+#include "engine/MappedFile.h"
 #include "engine/Records.h"
 #include "engine/SoundPlan.h"
 #include "swf/SwfSound.h"
@@ -29,6 +30,10 @@ bool LooksLikeMovie(const uint8_t* data, size_t size, bool allowLzma);
 // that looks like a movie is taken. False when none is found.
 bool FindProjectorMovie(const uint8_t* data, size_t size, bool allowLzma, size_t& start,
                         size_t& length);
+// Maps a projector and finds its movie; on failure the report says why (a file cut while it was
+// read is told as such).
+bool MapProjectorMovie(const std::string& path, bool allowLzma, CMappedFile& file, size_t& start,
+                       size_t& length, ConversionReport& report);
 
 // What a source of any kind gives, for a listing or a conversion alike: its own movie or video,
 // then, with the option that reads movies inside other files, every movie it embeds (named as

@@ -25,6 +25,21 @@ uint32_t CFlvReader::SampleCount() const {
     return static_cast<uint32_t>(std::min<uint64_t>(m_element.sampleFrames, UINT32_MAX));
 }
 
+bool CFlvReader::MapVideo(const std::string& path) {
+    // The whole file is mapped, not copied: converting a large video costs no heap.
+    if (!m_map.Open(path)) {
+        m_report.Fail(Failure::Unreadable);
+        return false;
+    }
+    if (!ParseFlvHeader(m_map.Data(), m_map.Size(), m_header)) {
+        const bool cut = m_map.Truncated();
+        m_map.Close();
+        m_report.Fail(cut ? Failure::SourceChanged : Failure::NotFlv);
+        return false;
+    }
+    return true;
+}
+
 bool CFlvReader::Open(const std::string& path, bool informationMode) {
     Reset();
     if (informationMode) {
@@ -41,15 +56,7 @@ bool CFlvReader::Open(const std::string& path, bool informationMode) {
         }
         return true;
     }
-    // The whole file is mapped, not copied: converting a large video costs no heap.
-    if (!m_map.Open(path)) {
-        m_report.Fail(Failure::Unreadable);
-        return false;
-    }
-    if (!ParseFlvHeader(m_map.Data(), m_map.Size(), m_header)) {
-        const bool cut = m_map.Truncated();
-        Reset();
-        m_report.Fail(cut ? Failure::SourceChanged : Failure::NotFlv);
+    if (!MapVideo(path)) {
         return false;
     }
     m_data = m_map.Data();
@@ -100,13 +107,7 @@ bool CFlvReader::WalkTags() {
 
 bool CFlvReader::Plan(const std::string& path, bool toMp3) {
     Reset();
-    if (!m_map.Open(path)) {
-        m_report.Fail(Failure::Unreadable);
-        return false;
-    }
-    if (!ParseFlvHeader(m_map.Data(), m_map.Size(), m_header)) {
-        m_report.Fail(Failure::NotFlv);
-        m_map.Close();
+    if (!MapVideo(path)) {
         return false;
     }
     m_plan = PlanFlv(m_map.Data(), m_map.Size(), m_header, m_options, toMp3,

@@ -73,6 +73,9 @@ class CFlvReader {
 
   private:
     void Reset();
+    // Maps the whole video and parses its header; on failure the report says why (a file cut
+    // while it was read is told as such) and nothing stays mapped.
+    bool MapVideo(const std::string& path);
     // Brings the element to the target's form; its figures become the file's.
     bool FinishConversion(bool toMp3);
     // Walks the opened video, brings its track to the target and tells the result.
