@@ -119,7 +119,9 @@ bool CArchiveReader::Extract(CFile& scratch) {
             static const std::vector<uint8_t> zeros(kBlockSize, 0);
             for (uint64_t gap = end - size - written; gap > 0;) {
                 const size_t n = static_cast<size_t>(std::min<uint64_t>(gap, zeros.size()));
-                scratch.Write(zeros.data(), n);
+                if (!scratch.Write(zeros.data(), n)) {
+                    return Fail(WriteFailure(scratch.WriteError()));
+                }
                 gap -= n;
             }
         }

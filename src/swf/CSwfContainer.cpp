@@ -140,16 +140,19 @@ struct Unpacked {
 };
 
 // Inflates until `wanted` bytes came out or the data ends, through `window`: `drain` takes the
-// window's bytes each time.
+// window's bytes each time. With `fill` the window is the whole destination, each step written
+// after the last (an unpacker gives at most a gigabyte a step).
 Unpacked Unpack(Unpacker& unpacker, size_t wanted, uint8_t* window, size_t windowSize,
-                const std::function<bool(const uint8_t*, size_t)>& drain) {
+                const std::function<bool(const uint8_t*, size_t)>& drain, bool fill = false) {
     Unpacked result;
     while (result.produced < wanted) {
+        uint8_t* const out = fill ? window + result.produced : window;
+        const size_t room = fill ? windowSize - result.produced : windowSize;
         size_t got = 0;
         const Unpacker::Step step =
-            unpacker.Next(window, std::min(windowSize, wanted - result.produced), got);
+            unpacker.Next(out, std::min(room, wanted - result.produced), got);
         result.produced += got;
-        if (got > 0 && !drain(window, got)) {
+        if (got > 0 && !drain(out, got)) {
             result.drained = false;
             break;
         }
@@ -350,7 +353,8 @@ bool CSwfContainer::Load(const uint8_t* file, size_t fileSize, bool headerOnly, 
             m_data.assign(8 + room, 0);
             std::memcpy(m_data.data(), preamble, 8);
             const std::unique_ptr<Unpacker> unpacker = makeUnpacker();
-            const Unpacked unpacked = Unpack(*unpacker, room, m_data.data() + 8, room, keepNothing);
+            const Unpacked unpacked =
+                Unpack(*unpacker, room, m_data.data() + 8, room, keepNothing, true);
             if (bad(unpacked)) {
                 report.Fail(Failure::BrokenCompression);
                 return false;
