@@ -240,7 +240,8 @@ void CMainDlg::OnCommand(int32_t id) {
 }
 
 bool CMainDlg::RunIfEnabled(int32_t id) {
-    if (!IsCommandEnabled(id)) {
+    // While a batch runs the window takes no command, whatever reaches it.
+    if (Converting() || !IsCommandEnabled(id)) {
         return false;
     }
     OnCommand(id);
@@ -384,34 +385,34 @@ void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
     if (Converting()) {
         return;  // one batch at a time
     }
-    m_run.reset();  // the last batch's workers have ended
+    // The batch counts as running, and the window is disabled, before anything is pumped: a
+    // command dispatched by a pump must not start a batch inside this one.
+    m_run = std::make_unique<BatchRun>();
+    BatchRun* const state = m_run.get();
+    m_shell.EnableMainWindow(false);
+    state->wait = std::make_unique<WaitCursor>(m_shell);
+    state->items = items;
+    state->inTurn = m_options.jobs <= 1 || items.size() <= 1;
+    state->selectFirstAfter = selectFirstAfter;
+    state->selected = m_sourceList.SourceAt(m_sourceList.FirstSelected());
+    state->results.resize(items.size());
     m_outputList.RemoveAllRows();
     m_shell.PumpMessages();
-    auto run = std::make_unique<BatchRun>();
-    run->wait = std::make_unique<WaitCursor>(m_shell);
-    run->items = items;
-    run->inTurn = m_options.jobs <= 1 || items.size() <= 1;
-    run->selectFirstAfter = selectFirstAfter;
-    run->selected = m_sourceList.SourceAt(m_sourceList.FirstSelected());
-    run->results.resize(items.size());
-    m_shell.EnableMainWindow(false);
 
     const int32_t total = static_cast<int32_t>(items.size());
-    run->progress = m_shell.CreateProgressWindow();
-    run->progress->SetRange(0, total);
-    run->progress->SetStep(1);
-    run->progress->SetPosition(0);
-    run->progress->Show();
-    m_shell.PumpMessages();
-
+    state->progress = m_shell.CreateProgressWindow();
+    state->progress->SetRange(0, total);
+    state->progress->SetStep(1);
+    state->progress->SetPosition(0);
     // Cancel reaches the workers at once: no file starts after it, those in hand finish.
-    BatchRun* const state = run.get();
-    run->progress->SetCancelHandler([alive = std::weak_ptr<CMainDlg*>(m_alive), state] {
+    state->progress->SetCancelHandler([alive = std::weak_ptr<CMainDlg*>(m_alive), state] {
         if (alive.lock() && state->batch) {
             state->batch->Stop();
         }
     });
-    m_run = std::move(run);
+    state->progress->Show();
+    m_shell.PumpMessages();
+
     state->listener = std::make_unique<PostingListener>(m_shell, m_alive);
     state->batch =
         std::make_unique<CBatch>(items, toMp3, m_options.conversion,

@@ -353,8 +353,14 @@ TEST(MainDlgBatch, ConvertAllOnASortedListAndConvertingAgain) {
                                             "b.flv", "c.flv",     "c.mp3"};
     EXPECT_EQ(w.dir.List(), files);
     w.SelectSource(2);
+    // A Convert that reaches the window while it pumps does nothing: no batch inside a batch.
+    int refused = 0;
+    w.shell.onPump = [&](int) { refused += w.dlg.RunIfEnabled(kCmdConvertAllToWav) ? 0 : 1; };
     w.dlg.ConvertSelected(true);
     w.Wait();
+    w.shell.onPump = nullptr;
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(w.shell.progressWindows.size(), 2u);
     EXPECT_EQ(w.dir.List(), files);
     ASSERT_EQ(w.dlg.OutputListCtrl().RowCount(), 2);
     EXPECT_EQ(w.dlg.OutputListCtrl().OutputAt(1), &a->outputs[1]);

@@ -312,10 +312,11 @@ void QtShell::PumpMessages() {
 
 void QtShell::PaintNow() {
     // A window just shown is painted once the display has mapped it: dispatch until every
-    // visible window is exposed, a moment at most, then paint them all.
+    // visible window is exposed, a moment at most, then paint them all. No user input is
+    // dispatched: the caller is in the middle of a command.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
     for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         const QWindowList windows = QGuiApplication::topLevelWindows();
         const bool exposed = std::all_of(windows.begin(), windows.end(), [](QWindow* window) {
             return !window->isVisible() || window->isExposed();
