@@ -78,7 +78,6 @@ CSwfElementWriter::CSwfElementWriter(const SwfRecords& records, const SwfPlan& p
       m_plan(plan),
       m_bytes(bytes),
       m_header(header),
-      m_options(options),
       m_forMp3(forMp3),
       m_timed(options.keepTiming && header.frameRate88 != 0),
       m_naming(names, records.names, options.linkageNames),

@@ -42,7 +42,6 @@ class CSwfElementWriter {
     const SwfPlan& m_plan;
     const uint8_t* m_bytes;
     const SwfHeader& m_header;
-    const ConversionOptions& m_options;
     bool m_forMp3;
     bool m_timed;
     CSwfNaming m_naming;
