@@ -7,7 +7,7 @@
 #   fuzz/run_fuzzers.sh SECONDS [TARGET...]
 #       targets: swf flv adpcm wav mp3 sampleconverter zws codecs wrappers
 #
-# CI runs it with 30 seconds a target. KELVORA_FUZZ_BUILD names another build folder; one that is
+# CI runs it with 15 seconds a target. KELVORA_FUZZ_BUILD names another build folder; one that is
 # configured already (CI's sanitized test build, say) is used as it is.
 set -euo pipefail
 
