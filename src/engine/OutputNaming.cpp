@@ -98,12 +98,17 @@ std::string ClaimFlvName(const std::string& base, std::string_view ext) {
 
 namespace {
 
+// A projector's outputs are its movie's: numbered, and in the movies' fallback folder.
+bool GivesMovieNames(SourceKind kind) {
+    return kind == SourceKind::Swf || kind == SourceKind::Projector;
+}
+
 // Whether a new file can be made at the first free name for this base: the name is claimed
 // (never over an existing file), closed and deleted again. A name that another writer claims
 // meanwhile only moves the probe on, so only a folder that refuses new files fails it.
 bool Probe(const std::string& base, SourceKind kind, int32_t& swfCounter) {
-    const std::string name = kind == SourceKind::Swf ? ClaimSwfName(base, swfCounter, ".mp3")
-                                                     : ClaimFlvName(base, ".mp3");
+    const std::string name =
+        GivesMovieNames(kind) ? ClaimSwfName(base, swfCounter, ".mp3") : ClaimFlvName(base, ".mp3");
     if (name.empty()) {
         return false;
     }
@@ -152,7 +157,7 @@ std::string FallbackFolder(std::string folder, SourceKind kind) {
     if (folder.empty() || folder.back() != kPathSeparator) {
         folder += kPathSeparator;
     }
-    return folder + std::string(kind == SourceKind::Swf ? kSwfFallbackFolder : kFlvFallbackFolder);
+    return folder + std::string(GivesMovieNames(kind) ? kSwfFallbackFolder : kFlvFallbackFolder);
 }
 
 // The places a source's outputs may go, in order: beside it, the documents folder's fallback

@@ -103,6 +103,8 @@ TEST(OutputNaming, UnwritableSourceFolderFallsBackToTheDocumentsFolder) {
     int32_t flvCounter = 1;
     EXPECT_EQ(MakeOutputBase(home.File("missing/talk.flv"), SourceKind::Flv, flvCounter),
               home.File("Documents/FLV_MP3_Files/talk"));
+    EXPECT_EQ(MakeOutputBase(home.File("missing/game.exe"), SourceKind::Projector, flvCounter),
+              home.File("Documents/SWF_MP3_Files/game"));  // the movie it carries
     EXPECT_TRUE(IsFolder(home.File("Documents/SWF_MP3_Files")));
     EXPECT_TRUE(std::filesystem::is_empty(home.File("Documents/SWF_MP3_Files")));
 }
