@@ -11,6 +11,39 @@
 
 namespace kelvora {
 
+Failure FormatSkip(uint32_t format, Conversion rule, bool allFormats) {
+    if (rule == Conversion::Never) {
+        return Failure::FormatUnsupported;
+    }
+    if (rule == Conversion::WithOption && !allFormats) {
+        return Failure::FormatNeedsOption;
+    }
+    if (FormatInfo(format).coding == SoundCoding::Libav && !CCodecDecoder::Available()) {
+        return Failure::LibraryMissing;
+    }
+    return Failure::None;
+}
+
+uint64_t CodecDataFrames(const uint8_t* data, size_t size, uint32_t format, uint16_t channels,
+                         bool movieData) {
+    switch (FormatInfo(format).frameSamples) {
+        case 256:
+            return size / 64 * 256;
+        case 320: {
+            if (!movieData) {
+                return uint64_t{SpeexPacketFrames(data, size)} * 320;
+            }
+            uint64_t frames = 0;
+            for (const SpeexPacket& packet : SpeexMoviePackets(data, size)) {
+                frames += packet.frames;
+            }
+            return frames * 320;
+        }
+        default:
+            return size / std::max<uint16_t>(channels, 1);
+    }
+}
+
 CCodecSound::CCodecSound(std::function<std::string()> name) : m_name(std::move(name)) {
     m_sink = [this](const int16_t* samples, uint32_t frames, uint32_t rate, uint16_t channels) {
         return Take(samples, frames, rate, channels);

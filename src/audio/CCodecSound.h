@@ -9,8 +9,20 @@
 #include "audio/CCodecDecoder.h"
 #include "engine/ConversionReport.h"
 #include "engine/File.h"
+#include "engine/SoundFormat.h"
 
 namespace kelvora {
+
+// Why a container's sound of a format gives no output under its rule (`FormatUnsupported`,
+// `FormatNeedsOption`, or `LibraryMissing` when its decoding libraries cannot be loaded), or
+// None.
+Failure FormatSkip(uint32_t format, Conversion rule, bool allFormats);
+
+// The sample frames a libavcodec format's data decodes to, counted without decoding: 256 per
+// 64-byte Nellymoser block, one per G.711 sample, 320 per Speex frame as the decoder takes them
+// (`movieData`: a movie's data, each padded frame a packet; else one video packet).
+uint64_t CodecDataFrames(const uint8_t* data, size_t size, uint32_t format, uint16_t channels,
+                         bool movieData);
 
 // One sound of a libavcodec format on its way into a 16-bit WAV file: packets go in, and the
 // file is made when the first samples come out, with their rate and channels (samples of

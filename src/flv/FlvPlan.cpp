@@ -5,9 +5,9 @@
 
 #include "audio/CAdpcmDecoder.h"
 #include "audio/CCodecDecoder.h"
+#include "audio/CCodecSound.h"
 #include "audio/CMp3Encoder.h"
 #include "audio/Mp3Frame.h"
-#include "audio/SpeexFrames.h"
 #include "engine/OutputNaming.h"
 #include "engine/SoundFormat.h"
 
@@ -31,12 +31,8 @@ FlvTrackPlan TrackOf(const FlvAudioTag& first, const ConversionOptions& options)
         t.sampleRate = 0;  // its sequence header tells
         t.channels = 0;
     }
-    if (info.video.conversion == Conversion::Never) {
-        t.skip = Failure::FormatUnsupported;
-    } else if (info.video.conversion == Conversion::WithOption && !options.allFormats) {
-        t.skip = Failure::FormatNeedsOption;
-    } else if (t.decoded && !CCodecDecoder::Available()) {
-        t.skip = Failure::LibraryMissing;
+    t.skip = FormatSkip(t.format, info.video.conversion, options.allFormats);
+    if (t.skip == Failure::LibraryMissing) {
         t.skipDetail = CCodecDecoder::LibraryError();
     }
     return t;
@@ -96,12 +92,8 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvTr
                             aacFirstFrames.emplace_back(body + 1, body + length);
                         }
                     }
-                } else if (FormatInfo(t.format).frameSamples == 320) {
-                    t.sampleFrames += uint64_t{SpeexPacketFrames(body, length)} * 320;
-                } else if (FormatInfo(t.format).frameSamples == 256) {
-                    t.sampleFrames += length / 64 * 256;
                 } else {
-                    t.sampleFrames += length / std::max<uint16_t>(t.channels, 1);
+                    t.sampleFrames += CodecDataFrames(body, length, t.format, t.channels, false);
                 }
                 break;
             case SoundCoding::None:

@@ -4,9 +4,9 @@
 
 #include "audio/CAdpcmDecoder.h"
 #include "audio/CCodecDecoder.h"
+#include "audio/CCodecSound.h"
 #include "audio/CMp3Encoder.h"
 #include "audio/Mp3Frame.h"
-#include "audio/SpeexFrames.h"
 #include "engine/PathUtil.h"
 #include "engine/SoundFormat.h"
 
@@ -39,35 +39,12 @@ std::string FileNameOf(const std::string& name, size_t room) {
 }
 
 Failure SkipOf(const SwfSound& s, const ConversionOptions& options) {
-    const SoundFormatInfo& info = FormatInfo(s.format);
-    if (info.movie.conversion == Conversion::Never) {
-        return Failure::FormatUnsupported;
-    }
-    if (info.movie.conversion == Conversion::WithOption && !options.allFormats) {
-        return Failure::FormatNeedsOption;
-    }
-    if (info.coding == SoundCoding::Libav && !CCodecDecoder::Available()) {
-        return Failure::LibraryMissing;
+    const Failure skip =
+        FormatSkip(s.format, FormatInfo(s.format).movie.conversion, options.allFormats);
+    if (skip != Failure::None) {
+        return skip;
     }
     return s.IsStream() && s.samplesPerBlock == 0 ? Failure::EmptyStreamHead : Failure::None;
-}
-
-// The sample frames of a libavcodec format's data: Nellymoser blocks, G.711 samples, Speex
-// frames as a decoder takes them.
-uint64_t CodecFrames(const uint8_t* data, size_t size, uint32_t format, uint16_t channels) {
-    switch (FormatInfo(format).frameSamples) {
-        case 256:
-            return size / 64 * 256;
-        case 320: {
-            uint64_t frames = 0;
-            for (const SpeexPacket& packet : SpeexMoviePackets(data, size)) {
-                frames += packet.frames;
-            }
-            return frames * 320;
-        }
-        default:
-            return size / std::max<uint16_t>(channels, 1);
-    }
 }
 
 class SwfPlanner {
@@ -163,7 +140,7 @@ void SwfPlanner::Event(const SwfSound& s, SwfSoundPlan& p) const {
             break;
         }
         case SoundCoding::Libav:
-            p.sampleFrames = CodecFrames(data, size, s.format, p.channels);
+            p.sampleFrames = CodecDataFrames(data, size, s.format, p.channels, true);
             break;
         case SoundCoding::None:
             break;
@@ -231,7 +208,7 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p) const {
                     }
                     break;
                 case SoundCoding::Libav:
-                    frames += CodecFrames(data, b.size, s.format, p.channels);
+                    frames += CodecDataFrames(data, b.size, s.format, p.channels, true);
                     break;
                 case SoundCoding::None:
                     break;
