@@ -209,5 +209,51 @@ TEST(Wrappers, AZipGivesWhatItsMembersGiveAloneInAFolderOfItsOwnAndNeverLeavesIt
     EXPECT_FALSE(fs::exists(dir.File("bomb")));
 }
 
+// Wrappers beside files whose outputs claim the same names: four at once write the names and
+// bytes of one after another (their MP3 sound decoded to WAV meanwhile).
+TEST(Wrappers, SeveralAtOnceWriteTheBytesOfOneAfterAnother) {
+    const auto mp3Movie = [](uint16_t id, uint32_t frames) {
+        return Movie(DefineSound(id, 2, 3, true, true, frames, Mp3Of(frames, 2, 44100)));
+    };
+    const Bytes inner = mp3Movie(1, 1152 * 150);
+    const Bytes two =
+        Movie(Concat({DefineSound(1, 2, 3, true, true, 1152 * 100, Mp3Of(1152 * 100, 2, 44100)),
+                      DefineSound(2, 3, 2, true, false, 2205, Pcm16(Tone(2205, 1, 22050)))}));
+    ByteWriter footer;
+    footer.U8(0x56).U8(0x34).U8(0x12).U8(0xFA).U32(static_cast<uint32_t>(two.size()));
+    const std::map<std::string, Bytes> sources = {
+        {"game.swf", Movie(Concat({BinaryData(5, two), BinaryData(6, inner)}))},
+        {"game_bin5.swf", two},  // claims the names of game.swf's first embedded movie
+        {"p.exe", Concat({Noise(5000, 3), two, footer.bytes()})},
+        {"p.swf", inner},
+        {"bundle.zip", ZipOf({{"a.swf", two, {}}, {"sub/bundle.swf", inner, {}}})},
+        {"bundle.swf", two},
+    };
+    const auto run = [&](const std::string& jobs) {
+        TempDir dir;
+        std::vector<std::string> args = {"--embedded", "--to", "wav", "-j", jobs};
+        for (const auto& [name, bytes] : sources) {
+            WriteFileBytes(dir.File(name), bytes);
+            args.push_back(dir.File(name));
+        }
+        std::string out, err;
+        EXPECT_EQ(Cli(args, out, err), kExitOk) << err;
+        std::map<std::string, Bytes> written = FilesIn(dir.path(), "");
+        for (const auto& [name, bytes] : sources) {
+            written.erase(name);
+        }
+        return written;
+    };
+    const std::map<std::string, Bytes> inTurn = run("1");
+    std::string names;
+    for (const auto& [name, bytes] : inTurn) {
+        names += name + " ";
+    }
+    ASSERT_EQ(inTurn.size(), 13u) << names;
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(run("4"), inTurn) << "run " << k;
+    }
+}
+
 }  // namespace
 }  // namespace kelvora
