@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/BitReader.h"
+
 namespace kelvora {
 
 namespace {
@@ -17,20 +19,12 @@ void PutLe32(uint8_t* p, uint32_t v) {
     PutLe16(p + 2, v >> 16);
 }
 
-uint16_t GetLe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t GetLe32(const uint8_t* p) {
-    return GetLe16(p) | (uint32_t{GetLe16(p + 2)} << 16);
-}
-
 // One sample of a file: signed 16-bit little-endian, or unsigned 8-bit.
 template <typename Sample>
 Sample LoadSample(const uint8_t* p);
 template <>
 int16_t LoadSample<int16_t>(const uint8_t* p) {
-    return static_cast<int16_t>(GetLe16(p));
+    return static_cast<int16_t>(LoadLe16(p));
 }
 template <>
 uint8_t LoadSample<uint8_t>(const uint8_t* p) {
@@ -177,17 +171,17 @@ bool CWavReader::Open(const std::string& path) {
         Close();
         return false;
     }
-    const uint32_t fmtSize = GetLe32(b + 4);
+    const uint32_t fmtSize = LoadLe32(b + 4);
     if (fmtSize < 16 || !m_file.ReadExact(b, 16)) {
         Close();
         return false;
     }
-    m_format.formatTag = GetLe16(b);
-    m_format.channels = GetLe16(b + 2);
-    m_format.sampleRate = GetLe32(b + 4);
-    m_format.bytesPerSecond = GetLe32(b + 8);
-    m_format.blockAlign = GetLe16(b + 12);
-    m_format.bitsPerSample = GetLe16(b + 14);
+    m_format.formatTag = LoadLe16(b);
+    m_format.channels = LoadLe16(b + 2);
+    m_format.sampleRate = LoadLe32(b + 4);
+    m_format.bytesPerSecond = LoadLe32(b + 8);
+    m_format.blockAlign = LoadLe16(b + 12);
+    m_format.bitsPerSample = LoadLe16(b + 14);
     m_format.extraSize = 0;
     // Only what the program writes and encodes: 8- or 16-bit PCM, mono or stereo.
     if (m_format.formatTag != 1 || (m_format.channels != 1 && m_format.channels != 2) ||
@@ -204,7 +198,7 @@ bool CWavReader::Open(const std::string& path) {
         return false;
     }
     if (std::memcmp(b, "fact", 4) == 0) {
-        if (!m_file.Skip(GetLe32(b + 4)) || !m_file.ReadExact(b, 8)) {
+        if (!m_file.Skip(LoadLe32(b + 4)) || !m_file.ReadExact(b, 8)) {
             Close();
             return false;
         }
@@ -213,7 +207,7 @@ bool CWavReader::Open(const std::string& path) {
         Close();
         return false;
     }
-    const uint32_t dataSize = GetLe32(b + 4);
+    const uint32_t dataSize = LoadLe32(b + 4);
     const uint32_t frameBytes = m_format.channels * ((m_format.bitsPerSample + 7u) / 8u);
     // The data chunk's size is a claim: count no more frames than the file holds after it.
     uint64_t held = dataSize;

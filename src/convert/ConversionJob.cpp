@@ -1,9 +1,5 @@
 #include "convert/ConversionJob.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <system_error>
-
 #include "convert/ArchiveReader.h"
 #include "convert/InnerSources.h"
 #include "engine/File.h"
@@ -23,20 +19,7 @@ bool ConvertSourceItem(SourceItem& item, bool toMp3, CSwfReader& swf, CFlvReader
     }
     item.outputs.clear();
     if (!item.outputFolder.empty()) {
-        // The folders made for an archive's outputs, where nothing is left now.
-        std::vector<std::string> folders;
-        std::error_code error;
-        for (std::filesystem::recursive_directory_iterator it(item.outputFolder, error), end;
-             !error && it != end; it.increment(error)) {
-            if (it->is_directory(error) && !it->is_symlink(error)) {
-                folders.push_back(it->path());
-            }
-        }
-        std::sort(folders.rbegin(), folders.rend());  // the deepest first
-        for (const std::string& folder : folders) {
-            RemoveFolderIfEmpty(folder);
-        }
-        RemoveFolderIfEmpty(item.outputFolder);
+        RemoveEmptyFolders(item.outputFolder);  // made for an archive's outputs, now gone
         item.outputFolder.clear();
     }
     CSourceRun run(swf, flv, swf.Options(), toMp3, true);
@@ -77,9 +60,7 @@ bool ReadSourceHeader(const std::string& path, const ConversionOptions& options,
         if (!read) {
             return false;
         }
-        const SwfHeader& h = movie.Header();
-        header.movie = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
-                        static_cast<uint32_t>(h.frameCount), h.version};
+        header.movie = MovieInfoOf(movie.Header());
         return true;
     }
     if (kind == SourceKind::Archive) {

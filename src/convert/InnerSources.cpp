@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/ArchiveReader.h"
+#include "engine/BitReader.h"
 #include "engine/File.h"
 #include "engine/MappedFile.h"
 #include "engine/OutputNaming.h"
@@ -18,10 +19,6 @@ namespace {
 constexpr uint8_t kFooter[4] = {0x56, 0x34, 0x12, 0xFA};
 // The versions movies have been written with, and then some.
 constexpr uint8_t kMostVersion = 64;
-
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 OutputItem ItemOf(const FlvAudioResult& result) {
     OutputItem out;
@@ -40,21 +37,13 @@ std::string WithoutExtension(const std::string& path) {
     return path.substr(0, path.size() - ext.size());
 }
 
-// Removes the folders of `folder`'s tree that hold nothing, `folder` last.
-void RemoveEmptyFolders(const std::string& folder, const std::vector<std::string>& made) {
-    for (auto it = made.rbegin(); it != made.rend(); ++it) {
-        RemoveFolderIfEmpty(*it);
-    }
-    RemoveFolderIfEmpty(folder);
-}
-
 }  // namespace
 
 bool LooksLikeMovie(const uint8_t* data, size_t size, bool allowLzma) {
     if (size < 21 || data[1] != 'W' || data[2] != 'S' || data[3] == 0 || data[3] > kMostVersion) {
         return false;
     }
-    const uint32_t length = Le32(data + 4);
+    const uint32_t length = LoadLe32(data + 4);
     switch (data[0]) {
         case 'F':
             return length >= 21 && length <= size;
@@ -71,7 +60,7 @@ bool LooksLikeMovie(const uint8_t* data, size_t size, bool allowLzma) {
 bool FindProjectorMovie(const uint8_t* data, size_t size, bool allowLzma, size_t& start,
                         size_t& length) {
     if (size >= 8 && std::memcmp(data + size - 8, kFooter, 4) == 0) {
-        const uint32_t claimed = Le32(data + size - 4);
+        const uint32_t claimed = LoadLe32(data + size - 4);
         if (claimed <= size - 8 && LooksLikeMovie(data + size - 8 - claimed, claimed, allowLzma)) {
             start = size - 8 - claimed;
             length = claimed;
@@ -87,7 +76,7 @@ bool FindProjectorMovie(const uint8_t* data, size_t size, bool allowLzma, size_t
         at = static_cast<size_t>(p - data);
         if (at >= 1 && LooksLikeMovie(data + at - 1, size - at + 1, allowLzma)) {
             start = at - 1;
-            length = data[start] == 'F' ? Le32(data + start + 4) : size - start;
+            length = data[start] == 'F' ? LoadLe32(data + start + 4) : size - start;
             return true;
         }
     }
@@ -279,7 +268,6 @@ bool CSourceRun::Archive(const std::string& path) {
         return false;
     }
     m_outputFolder = m_convert ? folder : std::string();
-    std::vector<std::string> made;  // the member folders made inside it
     size_t members = 0;
     size_t converted = 0;
     std::string memberPath;
@@ -299,9 +287,7 @@ bool CSourceRun::Archive(const std::string& path) {
             for (size_t slash = safe.find('/'); slash != std::string::npos;
                  slash = safe.find('/', slash + 1)) {
                 const std::string sub = folder + kPathSeparator + safe.substr(0, slash);
-                if (!IsFolder(sub) && MakeFolder(sub)) {
-                    made.push_back(sub);
-                }
+                MakeFolder(sub);
             }
         }
         CFile scratch;
@@ -326,7 +312,7 @@ bool CSourceRun::Archive(const std::string& path) {
         m_report.Fail(Failure::NoMovieInside);
     }
     if (m_convert && m_outputs.empty()) {
-        RemoveEmptyFolders(folder, made);  // nothing was written: nothing is left behind
+        RemoveEmptyFolders(folder);  // nothing was written: nothing is left behind
         m_outputFolder.clear();
     }
     return archive.Failed() == Failure::None && converted > 0;

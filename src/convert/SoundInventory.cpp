@@ -62,8 +62,7 @@ FileListing ListSounds(const std::string& path, const ConversionOptions& options
     listing.report = run.Report();
     if (run.HasMovie()) {
         const SwfHeader& h = run.MovieHeader();
-        listing.movie = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
-                         static_cast<uint32_t>(h.frameCount), h.version};
+        listing.movie = MovieInfoOf(h);
         listing.compression = h.signature == 'C' ? "zlib" : h.signature == 'Z' ? "lzma" : "none";
     }
     listing.flvVersion = video.Version();

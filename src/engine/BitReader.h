@@ -5,6 +5,14 @@
 
 namespace kelvora {
 
+// Little-endian integers at `p` (which must hold them).
+inline uint16_t LoadLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t LoadLe32(const uint8_t* p) {
+    return LoadLe16(p) | (uint32_t{LoadLe16(p + 2)} << 16);
+}
+
 // Reads bit fields (most significant bit first) and little-endian integers from a byte view.
 // Every read is bounded by the view: bytes past its end read as zero, and the position goes on
 // counting, so a caller can still compare it with the end of the range it wanted.

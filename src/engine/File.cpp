@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace kelvora {
@@ -382,6 +384,22 @@ bool RemoveFile(const std::string& path) {
 
 bool RemoveFolderIfEmpty(const std::string& path) {
     return ::rmdir(path.c_str()) == 0;
+}
+
+void RemoveEmptyFolders(const std::string& path) {
+    std::vector<std::string> folders;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(path, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error)) {
+            folders.push_back(it->path());
+        }
+    }
+    std::sort(folders.rbegin(), folders.rend());  // the deepest first
+    for (const std::string& folder : folders) {
+        RemoveFolderIfEmpty(folder);
+    }
+    RemoveFolderIfEmpty(path);
 }
 
 bool RenameNoReplace(const std::string& from, const std::string& to) {

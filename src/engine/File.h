@@ -114,6 +114,9 @@ bool RenameNoReplace(const std::string& from, const std::string& to);
 
 // Removes a folder when it holds nothing; false otherwise.
 bool RemoveFolderIfEmpty(const std::string& path);
+// Removes every folder of the tree at `path` that holds nothing (once its own empty folders are
+// gone), `path` last; links are not followed and files are never touched.
+void RemoveEmptyFolders(const std::string& path);
 
 // Creates a folder; an existing folder is fine.
 bool MakeFolder(const std::string& path);

@@ -44,19 +44,29 @@ Claim ClaimFile(const std::string& name) {
     return Claim::Made;
 }
 
+Claim ClaimFolder(const std::string& name) {
+    if (name.empty()) {
+        return Claim::Failed;
+    }
+    if (::mkdir(name.c_str(), 0777) == 0) {
+        return Claim::Made;
+    }
+    return errno == EEXIST ? Claim::Taken : Claim::Failed;
+}
+
 // A name can be taken between the check and the creation only by another writer; a few more
 // tries are enough, and the bound keeps a misbehaving file system from looping.
 constexpr int kClaimTries = 64;
 
 }  // namespace
 
-// Claims the first name `next` gives that can be created; a name taken meanwhile by another
-// writer moves on to the next one.
+// Claims the first name `next` gives that can be created (a file, or with `claim` a folder); a
+// name taken meanwhile by another writer moves on to the next one.
 template <typename NextName>
-std::string ClaimName(NextName next) {
+std::string ClaimName(NextName next, Claim (*claim)(const std::string&) = ClaimFile) {
     for (int i = 0; i < kClaimTries; ++i) {
         const std::string name = next();
-        switch (ClaimFile(name)) {
+        switch (claim(name)) {
             case Claim::Made:
                 return name;
             case Claim::Failed:
@@ -69,19 +79,7 @@ std::string ClaimName(NextName next) {
 }
 
 std::string ClaimFolderName(const std::string& base) {
-    if (base.empty()) {
-        return {};
-    }
-    for (int32_t n = 0; n < kClaimTries * 1024; ++n) {
-        const std::string name = n == 0 ? base : Numbered("%s_%d%s", base, n, "");
-        if (::mkdir(name.c_str(), 0777) == 0) {
-            return name;
-        }
-        if (errno != EEXIST) {
-            return {};
-        }
-    }
-    return {};
+    return ClaimName([&] { return PlannedFolderName(base); }, ClaimFolder);
 }
 
 std::string PlannedFolderName(const std::string& base) {

@@ -28,10 +28,6 @@ constexpr size_t kTrustedInflateBytes = 16 * 1024 * 1024;
 constexpr size_t kInflateWindow = 1024 * 1024;
 constexpr size_t kMaxLzmaDict = 64 * 1024 * 1024;
 
-uint32_t LoadLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
 // A compressed body held in memory, inflated a window at a time.
 class Unpacker {
   public:

@@ -7,9 +7,16 @@
 
 #include "engine/ConversionReport.h"
 #include "engine/MappedFile.h"
+#include "engine/Records.h"
 #include "swf/SwfSound.h"
 
 namespace kelvora {
+
+// What a movie's header shows in its source row.
+inline SwfMovieInfo MovieInfoOf(const SwfHeader& h) {
+    return {h.width, h.height, static_cast<uint32_t>(h.frameRate),
+            static_cast<uint32_t>(h.frameCount), h.version};
+}
 
 // A SWF movie's bytes, preamble first: plain (FWS) where the file lies, zlib-compressed (CWS)
 // or, when allowed, LZMA-compressed (ZWS) inflated into the heap or, for a large body, into a

@@ -44,9 +44,7 @@ bool CSwfReader::ReadInfo(const std::string& path, SwfMovieInfo* info) {
     if (path.empty() || !info || !Open(path, true)) {
         return false;
     }
-    const SwfHeader& h = Header();
-    *info = {h.width, h.height, static_cast<uint32_t>(h.frameRate),
-             static_cast<uint32_t>(h.frameCount), h.version};
+    *info = MovieInfoOf(Header());
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "audio/CCodecSound.h"
 #include "audio/CMp3Encoder.h"
 #include "audio/Mp3Frame.h"
+#include "engine/BitReader.h"
 #include "engine/PathUtil.h"
 #include "engine/SoundFormat.h"
 
@@ -288,9 +289,7 @@ void ForEachStreamBlock(const SwfSound& sound, bool timed,
 }
 
 uint16_t Mp3BlockCount(const uint8_t* bytes, const SwfStreamBlock& block) {
-    return block.size < 4
-               ? 0
-               : static_cast<uint16_t>(bytes[block.start] | (bytes[block.start + 1] << 8));
+    return block.size < 4 ? 0 : LoadLe16(bytes + block.start);
 }
 
 SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader& header,
