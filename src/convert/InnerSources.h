@@ -18,9 +18,6 @@ namespace kelvora {
 class CSwfReader;
 class CFlvReader;
 
-// Movies nest inside movies this deep at most.
-inline constexpr int kMostNesting = 8;
-
 // Whether data begins like a movie: a signature (FWS, CWS; ZWS with `allowLzma`), a version, a
 // length a movie can have (a plain movie's within the data), a zlib header after a CWS one.
 bool LooksLikeMovie(const uint8_t* data, size_t size, bool allowLzma);

@@ -96,7 +96,7 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
         case Failure::EmbedsItself:
             return "it embeds itself";
         case Failure::NestedTooDeep:
-            return "it lies more than 8 movies deep";
+            return "it lies more than " + std::to_string(kMostNesting) + " movies deep";
         case Failure::InflatesTooFar:
             return "it inflates past what any compression gives";
     }

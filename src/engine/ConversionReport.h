@@ -8,6 +8,9 @@
 
 namespace kelvora {
 
+// Movies nest inside movies this deep at most.
+inline constexpr int kMostNesting = 8;
+
 // Why a file did not convert, or why some of its sounds were not written.
 enum class Failure : uint8_t {
     None,
@@ -33,7 +36,7 @@ enum class Failure : uint8_t {
     NoMovieInside,      // a projector or an archive without a movie or video in it
     ArchiveUnreadable,  // an archive the reader cannot read
     EmbedsItself,       // a movie that holds itself
-    NestedTooDeep,      // movies inside movies more than 8 deep
+    NestedTooDeep,      // movies inside movies more than kMostNesting deep
     InflatesTooFar,     // an archive's member that inflates past any real compression
 };
 
