@@ -387,7 +387,7 @@ void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
     }
     // The batch counts as running, and the window is disabled, before anything is pumped: a
     // command dispatched by a pump must not start a batch inside this one.
-    m_run = std::make_unique<BatchRun>();
+    m_run = std::make_shared<BatchRun>();
     BatchRun* const state = m_run.get();
     m_shell.EnableMainWindow(false);
     state->wait = std::make_unique<WaitCursor>(m_shell);
@@ -405,9 +405,10 @@ void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
     state->progress->SetStep(1);
     state->progress->SetPosition(0);
     // Cancel reaches the workers at once: no file starts after it, those in hand finish.
-    state->progress->SetCancelHandler([alive = std::weak_ptr<CMainDlg*>(m_alive), state] {
-        if (alive.lock() && state->batch) {
-            state->batch->Stop();
+    // It holds its batch weakly: a later batch (or the window's end) may have freed this one.
+    state->progress->SetCancelHandler([run = std::weak_ptr<BatchRun>(m_run)] {
+        if (const std::shared_ptr<BatchRun> held = run.lock(); held && held->batch) {
+            held->batch->Stop();
         }
     });
     state->progress->Show();

@@ -148,7 +148,7 @@ class CMainDlg {
     ProgramOptions m_options = DefaultProgramOptions();
     int32_t m_focusedList = kSourceListId;
     struct BatchRun;
-    std::unique_ptr<BatchRun> m_run;
+    std::shared_ptr<BatchRun> m_run;  // shared: the Cancel handler holds it weakly
     // What the batch's posted news hold on to: gone with the window.
     std::shared_ptr<CMainDlg*> m_alive = std::make_shared<CMainDlg*>(this);
 };

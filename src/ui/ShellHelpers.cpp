@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <vector>
 
@@ -94,8 +95,22 @@ bool OpenWithDesktop(Shell& shell, const std::string& path, bool browserFallback
     return false;
 }
 
+namespace {
+
+// A link ("https://...", "mailto:...") rather than a path: a scheme of letters before a colon.
+bool IsLink(const std::string& target) {
+    const size_t colon = target.find(':');
+    return colon != std::string::npos && colon > 1 &&
+           std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon),
+                       [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; });
+}
+
+}  // namespace
+
 std::string OpenFailureText(const std::string& path, int32_t code) {
-    std::string name = FileNamePart(path);
+    // A file is named by its name; a link only by the whole of it (its last part may be a query).
+    const bool link = IsLink(path);
+    std::string name = link ? path : FileNamePart(path);
     if (name.empty()) {
         name = path;
     }
@@ -109,8 +124,9 @@ std::string OpenFailureText(const std::string& path, int32_t code) {
             reason = "access to it is denied.";
             break;
         default:
-            reason = IsFolder(path) ? "no program is set for folders."
-                                    : "no program is set for this kind of file.";
+            reason = link             ? "no program is set for this kind of link."
+                     : IsFolder(path) ? "no program is set for folders."
+                                      : "no program is set for this kind of file.";
             break;
     }
     return std::string(kProgramTitle) + " cannot open '" + name + "': " + reason;

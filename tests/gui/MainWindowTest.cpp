@@ -374,10 +374,16 @@ TEST(AboutDialogTest, LinksReportFailuresAndButtonsOpenTheirPages) {
     EXPECT_EQ(shell.messages[0].text, LinkFailureReport(2));
     EXPECT_EQ(shell.messages[0].icon, MessageIcon::Warning);
 
-    // A button does not report: it opens its page and ignores the result.
+    // A button that nothing opens says so as the Help popup's commands do, naming the link.
+    QTest::mouseClick(about.Control(AboutDialog::kCheckForUpdates), Qt::LeftButton);
+    EXPECT_EQ(shell.opened.back(), UpdateCheckUrl());
+    ASSERT_EQ(shell.messages.size(), 2u);
+    EXPECT_EQ(shell.messages[1].text, "Kelvora cannot open '" + UpdateCheckUrl() +
+                                          "': it was not found.");
+    shell.browserStarts = true;
     QTest::mouseClick(about.Control(AboutDialog::kTellAFriend), Qt::LeftButton);
     EXPECT_EQ(shell.opened.back(), TellAFriendUrl());
-    EXPECT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages.size(), 2u);
     EXPECT_EQ(shell.waitDepth, 0);
 }
 

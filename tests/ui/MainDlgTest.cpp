@@ -255,6 +255,12 @@ TEST(MainDlgBatch, CancelDuringTheThirdOfFiveFinishesItAndStops) {
     w.ConvertAll(false);
     EXPECT_EQ(w.shell.progressWindows.at(1)->texts.size(), 1u);
     EXPECT_EQ(w.shell.shownInFileManager.back(), w.dir.File("c.wav"));
+
+    // A Cancel from the window of a batch that a later one replaced reaches nothing (its batch
+    // is gone: the sanitized build would see it used after it was freed).
+    w.shell.progressWindows.at(0)->cancelled = false;
+    PressCancel(*w.shell.progressWindows.at(0));
+    EXPECT_FALSE(w.dlg.Converting());
 }
 
 // Several files at once look like one after another, only sooner: the same names, statuses,
@@ -475,6 +481,10 @@ TEST_F(MainDlgOutputs, SourcePlayFallsBackToTheBrowserAndWhatNothingOpensIsNamed
         "Kelvora cannot open '" + FileNamePart(w.dir.path()) + "': no program is set for folders.");
     EXPECT_EQ(OpenFailureText("/music/gone.mp3", 2),
               "Kelvora cannot open 'gone.mp3': it was not found.");
+    // A link is named whole: its last part may be only its query.
+    EXPECT_EQ(OpenFailureText(UpdateCheckUrl(), 31),
+              "Kelvora cannot open '" + UpdateCheckUrl() +
+                  "': no program is set for this kind of link.");
 
     // Showing a source in the file manager needs the file.
     ASSERT_TRUE(RemoveFile(w.dir.File("a.swf")));

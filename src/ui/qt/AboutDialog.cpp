@@ -80,8 +80,7 @@ QWidget* AboutDialog::Control(int32_t id) const {
 }
 
 void AboutDialog::OpenFromButton(const std::string& target) {
-    WaitCursor wait(m_shell);
-    OpenDocument(m_shell, target);
+    OpenWithDesktop(m_shell, target, true);  // a message says so when nothing opens it
 }
 
 }  // namespace kelvora
