@@ -44,7 +44,7 @@ uint64_t CodecDataFrames(const uint8_t* data, size_t size, uint32_t format, uint
     }
 }
 
-CCodecSound::CCodecSound(std::function<std::string()> name) : m_name(std::move(name)) {
+CCodecSound::CCodecSound(std::function<std::string(CFile&)> name) : m_name(std::move(name)) {
     m_sink = [this](const int16_t* samples, uint32_t frames, uint32_t rate, uint16_t channels) {
         return Take(samples, frames, rate, channels);
     };
@@ -93,7 +93,7 @@ bool CCodecSound::Add(const uint8_t* data, size_t size) {
 
 bool CCodecSound::Take(const int16_t* samples, uint32_t frames, uint32_t rate, uint16_t channels) {
     if (!m_file.IsOpen()) {
-        m_path = m_name();
+        m_path = m_name(m_file);
         if (m_path.empty()) {
             m_failure = Failure::NoWritableFolder;
             return false;
@@ -106,7 +106,7 @@ bool CCodecSound::Take(const int16_t* samples, uint32_t frames, uint32_t rate, u
         m_sampleRate = rate;
         m_channels = channels;
         for (const Silence& silence : m_pendingSilence) {
-            if (!AddSilence(silence.fromFrame, silence.toFrame, silence.frameRate88)) {
+            if (!AddSilence(silence.frames, silence.rate)) {
                 return false;
             }
         }
@@ -135,16 +135,19 @@ bool CCodecSound::Take(const int16_t* samples, uint32_t frames, uint32_t rate, u
     return true;
 }
 
-bool CCodecSound::AddSilence(uint64_t fromFrame, uint64_t toFrame, uint32_t frameRate88) {
+bool CCodecSound::AddSilence(uint64_t frames, uint32_t rate) {
     if (m_failure != Failure::None) {
         return false;
     }
     if (!m_file.IsOpen()) {
-        m_pendingSilence.push_back({fromFrame, toFrame, frameRate88});
+        m_pendingSilence.push_back({frames, rate});
         return true;
     }
-    return WriteSilence(SamplesAtFrame(toFrame, m_sampleRate, frameRate88) -
-                        SamplesAtFrame(fromFrame, m_sampleRate, frameRate88));
+    if (rate == 0 || rate == m_sampleRate) {
+        return WriteSilence(frames);
+    }
+    return WriteSilence(static_cast<uint64_t>(static_cast<unsigned __int128>(frames) * m_sampleRate /
+                                              rate));
 }
 
 bool CCodecSound::WriteSilence(uint64_t frames) {

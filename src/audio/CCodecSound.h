@@ -29,8 +29,9 @@ uint64_t CodecDataFrames(const uint8_t* data, size_t size, uint32_t format, uint
 // another rate or channel count are dropped). A sound of which nothing decodes makes no file.
 class CCodecSound {
   public:
-    // `name` gives the file's path when the first samples come (empty: no file can be made).
-    explicit CCodecSound(std::function<std::string()> name);
+    // `name` gives the file's path when the first samples come (empty: no file can be made),
+    // and the file its name was claimed with, to be written through.
+    explicit CCodecSound(std::function<std::string(CFile& claimed)> name);
     ~CCodecSound();
     CCodecSound(const CCodecSound&) = delete;
     CCodecSound& operator=(const CCodecSound&) = delete;
@@ -46,9 +47,9 @@ class CCodecSound {
     // The same for the data of a movie's sound or stream block: Speex frames, each padded to a
     // whole byte, go to the decoder one by one (as one packet only the first would decode).
     bool AddMovieData(const uint8_t* data, size_t size);
-    // Silence for the movie frames [from, to) after the sound's start, at the movie's 8.8 frame
-    // rate, in the sound's own rate (known once samples come; until then it waits).
-    bool AddSilence(uint64_t fromFrame, uint64_t toFrame, uint32_t frameRate88);
+    // Silence of `frames` sample frames at `rate`, in the sound's own rate (known once samples
+    // come; until then it waits).
+    bool AddSilence(uint64_t frames, uint32_t rate);
     // Drains the decoder and finishes the file. False when nothing decoded or the file could
     // not be written whole; the file is then removed and Failed() says why.
     bool Finish();
@@ -66,11 +67,11 @@ class CCodecSound {
     bool WriteSilence(uint64_t frames);
 
     struct Silence {
-        uint64_t fromFrame, toFrame;
-        uint32_t frameRate88;
+        uint64_t frames;
+        uint32_t rate;
     };
     std::vector<Silence> m_pendingSilence;  // asked for before the first samples
-    std::function<std::string()> m_name;
+    std::function<std::string(CFile&)> m_name;
     uint32_t m_format = 0;
     CCodecDecoder m_decoder;
     DecodedSink m_sink;

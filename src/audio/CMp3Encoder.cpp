@@ -23,11 +23,12 @@ CMp3Encoder::~CMp3Encoder() {
     Close();
 }
 
-bool CMp3Encoder::Open(const std::string& path) {
+bool CMp3Encoder::Open(const std::string& path, CFile claimed) {
     Close();
     m_failed = false;
     m_initialised = false;
-    if (!m_file.CreateAlways(path)) {
+    m_file = std::move(claimed);
+    if (!m_file.IsOpen() && !m_file.CreateAlways(path)) {
         return false;
     }
     m_path = path;

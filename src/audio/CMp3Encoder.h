@@ -27,9 +27,10 @@ class CMp3Encoder {
     CMp3Encoder(const CMp3Encoder&) = delete;
     CMp3Encoder& operator=(const CMp3Encoder&) = delete;
 
-    // Finishes an open file first, then creates `path` (replacing a file of that name) and a
-    // fresh encoder. False when either cannot be made; a file created here is then removed.
-    bool Open(const std::string& path);
+    // Finishes an open file first, then creates `path` (replacing a file of that name; or takes
+    // `claimed` when it is open, the file its name was claimed with) and a fresh encoder. False
+    // when either cannot be made; the file is then removed.
+    bool Open(const std::string& path, CFile claimed = {});
 
     // Settings before Initialise(); anything not set stays at the library's default.
     void SetChannels(int count);  // limited to 1..2

@@ -25,7 +25,7 @@ void RemoveFailedOutput(const std::string& path) {
 }  // namespace
 
 bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, Failure* why,
-                       const Mp3ToWavShape* shape) {
+                       const Mp3ToWavShape* shape, CFile claimed) {
     Failure ignored = Failure::None;
     Failure& failure = why ? *why : ignored;
     failure = Failure::DecoderFailed;
@@ -35,7 +35,8 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, F
     }
     CWavWriter writer;
     // A failed Open created nothing: the path may be someone's file that could not be opened.
-    if (!writer.Open(wavPath, decoder.Channels() == 2, 16, decoder.SampleRate())) {
+    if (!writer.Open(wavPath, decoder.Channels() == 2, 16, decoder.SampleRate(),
+                     std::move(claimed))) {
         failure = WriteFailure(errno);
         return false;
     }

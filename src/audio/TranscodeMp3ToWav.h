@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/ConversionReport.h"
+#include "engine/File.h"
 
 namespace kelvora {
 
@@ -31,7 +32,9 @@ inline constexpr uint32_t kMp3DecoderDelay = 529;
 // is trimmed). A decoding error ends the stream: the file then holds what came before it.
 // False when the MP3 file has no frame header (no WAV file is made) or the WAV file cannot be
 // written whole (it is removed); `why` (when given) says which.
+// The WAV file is written into `claimed` when it is open (the file its name was claimed with).
 bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath,
-                       Failure* why = nullptr, const struct Mp3ToWavShape* shape = nullptr);
+                       Failure* why = nullptr, const struct Mp3ToWavShape* shape = nullptr,
+                       CFile claimed = {});
 
 }  // namespace kelvora

@@ -27,7 +27,7 @@ void RemovePartialOutput(const std::string& path) {
 }  // namespace
 
 bool TranscodeWavToMp3(const std::string& wavPath, const std::string& mp3Path, uint32_t* framesRead,
-                       uint32_t* mp3SampleRate, Failure* why) {
+                       uint32_t* mp3SampleRate, Failure* why, CFile claimed) {
     Failure ignored = Failure::None;
     Failure& failure = why ? *why : ignored;
     failure = Failure::EncoderFailed;
@@ -40,7 +40,7 @@ bool TranscodeWavToMp3(const std::string& wavPath, const std::string& mp3Path, u
         return false;
     }
     CMp3Encoder encoder;
-    if (!encoder.Open(mp3Path)) {
+    if (!encoder.Open(mp3Path, std::move(claimed))) {
         failure = WriteFailure(errno);
         return false;
     }

@@ -72,7 +72,7 @@ WavFormat WavFormat::Pcm(bool stereo, uint16_t bitsPerSample, uint32_t sampleRat
 
 bool CreateWavFile(CFile& file, const std::string& path, bool stereo, uint16_t bitsPerSample,
                    uint32_t sampleRate) {
-    if (!file.CreateAlways(path)) {
+    if (!file.IsOpen() && !file.CreateAlways(path)) {
         return false;
     }
     uint8_t header[kWavHeaderSize];
@@ -100,8 +100,9 @@ CWavWriter::~CWavWriter() {
 }
 
 bool CWavWriter::Open(const std::string& path, bool stereo, uint16_t bitsPerSample,
-                      uint32_t sampleRate) {
+                      uint32_t sampleRate, CFile claimed) {
     Close();
+    m_file = std::move(claimed);
     m_format = WavFormat::Pcm(stereo, bitsPerSample, sampleRate);
     return CreateWavFile(m_file, path, stereo, bitsPerSample, sampleRate);
 }

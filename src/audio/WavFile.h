@@ -24,8 +24,9 @@ struct WavFormat {
     static WavFormat Pcm(bool stereo, uint16_t bitsPerSample, uint32_t sampleRate);
 };
 
-// Creates a WAV file (replacing an existing one), writes its 44-byte header with size
-// placeholders and leaves `file` open after it for the caller's sample bytes.
+// Creates a WAV file (replacing an existing one) unless `file` is open already (the file its
+// name was claimed with, written as it is), writes its 44-byte header with size placeholders
+// and leaves `file` open after it for the caller's sample bytes.
 bool CreateWavFile(CFile& file, const std::string& path, bool stereo, uint16_t bitsPerSample,
                    uint32_t sampleRate);
 
@@ -42,7 +43,10 @@ class CWavWriter {
     CWavWriter(const CWavWriter&) = delete;
     CWavWriter& operator=(const CWavWriter&) = delete;
 
-    bool Open(const std::string& path, bool stereo, uint16_t bitsPerSample, uint32_t sampleRate);
+    // Creates `path`, or writes into `claimed` when it is open (the file its name was claimed
+    // with).
+    bool Open(const std::string& path, bool stereo, uint16_t bitsPerSample, uint32_t sampleRate,
+              CFile claimed = {});
     // `count` sample frames; the right buffer is read only in stereo.
     bool Write(const int16_t* left, const int16_t* right, uint32_t count);
     // Finishes the file; false when it could not be written whole.

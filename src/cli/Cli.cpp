@@ -171,6 +171,10 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
         }
         if (!listing.read) {
             PrintReport(err, listing.path, listing.report);
+        } else {
+            for (const std::string& line : DescribeInnerFailures(listing.report, kAllFormatsOption)) {
+                err << kProgram << ": " << FileNamePart(listing.path) << ": " << line << '\n';
+            }
         }
         for (const SoundListing& s : listing.sounds) {
             std::string names;

@@ -28,8 +28,10 @@ class CArchiveReader {
     bool Open(const std::string& path);
     // An archive image in memory, which outlives the reader (for the fuzz target).
     bool OpenMemory(const uint8_t* data, size_t size);
-    // The next member: its path as the archive gives it, and whether it is a regular file (a
-    // link or a folder is not). False at the end, or when the archive breaks (Failed() says).
+    // The next member: its path as UTF-8, whatever the environment's locale (a legacy ZIP name
+    // not flagged as UTF-8 and not valid as such is read as code page 437), or empty when it has
+    // none; and whether it is a regular file (a link or a folder is not). False at the end, or
+    // when the archive breaks (Failed() says).
     bool Next(std::string& path, bool& regularFile);
     // The current member's data into a new scratch file; false when it could not be read or
     // inflates too far (Failed() says why).

@@ -1,7 +1,10 @@
 #include "convert/InnerSources.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "convert/ArchiveReader.h"
 #include "engine/BitReader.h"
@@ -10,6 +13,7 @@
 #include "engine/OutputNaming.h"
 #include "engine/PathUtil.h"
 #include "flv/CFlvReader.h"
+#include "flv/FlvWalk.h"
 #include "swf/CSwfReader.h"
 
 namespace kelvora {
@@ -118,16 +122,50 @@ void CSourceRun::Take(CFlvReader& reader, const std::string& where) {
     }
 }
 
+bool CSourceRun::ReadMovie(CSwfReader& reader, const uint8_t* data, size_t size,
+                           const std::string& base) {
+    reader.SetOptions(m_options);
+    reader.SetLimits(m_budget.outputsLeft, m_budget.inflatedLeft);
+    const bool ok = m_convert ? reader.ConvertMemory(data, size, base, m_toMp3)
+                              : reader.PlanMemory(data, size, base, m_toMp3);
+    if (reader.Report().failure == Failure::TooMuchWork) {
+        m_stopped = true;
+    }
+    if (ok && reader.Signature() != 'F') {
+        m_budget.inflatedLeft -= std::min<uint64_t>(m_budget.inflatedLeft, reader.DataSize());
+    }
+    if (ok) {
+        TakeOutputs(reader);
+    }
+    return ok;
+}
+
+void CSourceRun::TakeOutputs(const CSwfReader& reader) {
+    uint64_t outputs = 0;
+    if (m_convert) {
+        outputs = reader.Elements().size();
+    } else {
+        for (const PlannedSound& sound : reader.Planned().sounds) {
+            outputs += sound.Converted() ? 1 : 0;
+        }
+    }
+    m_budget.outputsLeft -= std::min(m_budget.outputsLeft, outputs);
+}
+
 bool CSourceRun::Run(const std::string& path, SourceKind kind) {
     const std::string name = FileNamePart(path);
+    struct stat st {};
+    m_budget = WorkBudget(::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0);
     switch (kind) {
         case SourceKind::Swf: {
             m_swf.SetOptions(m_options);
+            m_swf.SetLimits(m_budget.outputsLeft, m_budget.inflatedLeft);
             const bool ok = m_convert ? m_swf.Convert(path, m_toMp3) : m_swf.Plan(path, m_toMp3);
             m_report = m_swf.Report();
             if (!ok) {
                 return false;
             }
+            TakeOutputs(m_swf);
             m_hasMovie = true;
             m_header = m_swf.Header();
             Take(m_swf, {});
@@ -188,9 +226,7 @@ bool CSourceRun::Movie(const uint8_t* data, size_t size, const std::string& base
                        const std::string& where, const std::string& label,
                        ConversionReport& report) {
     CSwfReader reader;
-    reader.SetOptions(m_options);
-    const bool ok = m_convert ? reader.ConvertMemory(data, size, base, m_toMp3)
-                              : reader.PlanMemory(data, size, base, m_toMp3);
+    const bool ok = ReadMovie(reader, data, size, base);
     report = reader.Report();
     if (!ok) {
         return false;
@@ -211,6 +247,10 @@ bool CSourceRun::Movie(const uint8_t* data, size_t size, const std::string& base
 
 bool CSourceRun::Video(const uint8_t* data, size_t size, const std::string& base,
                        const std::string& where, ConversionReport& report) {
+    if (m_budget.outputsLeft == 0) {
+        report.Fail(Failure::TooManyOutputs);
+        return false;
+    }
     CFlvReader reader;
     reader.SetOptions(m_options);
     FlvAudioResult result;
@@ -222,12 +262,18 @@ bool CSourceRun::Video(const uint8_t* data, size_t size, const std::string& base
     } else if (ok) {
         Take(reader, where);
     }
+    if (ok) {
+        --m_budget.outputsLeft;
+    }
     return ok;
 }
 
 void CSourceRun::Embedded(CSwfReader& reader, const std::string& base, const std::string& label,
                           ConversionReport& report) {
     for (const SwfBinary& binary : reader.Records().binaries) {
+        if (m_stopped) {
+            return;  // the reason was told where the budget ran out
+        }
         const uint8_t* data = reader.Bytes() + binary.dataStart;
         const size_t size = binary.dataEnd - binary.dataStart;
         if (!LooksLikeMovie(data, size, m_options.allFormats)) {
@@ -240,11 +286,27 @@ void CSourceRun::Embedded(CSwfReader& reader, const std::string& base, const std
             std::any_of(m_ancestors.begin(), m_ancestors.end(), [&](const Ancestor& a) {
                 return a.size == size && std::memcmp(a.bytes, data, size) == 0;
             });
+        // A movie embedded again with the same bytes is read once: a movie that embeds the same
+        // movie ten times at each level would otherwise be read a million times.
+        const auto key = std::make_pair(
+            size, std::hash<std::string_view>{}(
+                      std::string_view(reinterpret_cast<const char*>(data), size)));
+        const auto seen = m_embedded.find(key);
         if (itself) {
             inner->Fail(Failure::EmbedsItself);
         } else if (m_ancestors.size() / 2 >= static_cast<size_t>(kMostNesting)) {
             inner->Fail(Failure::NestedTooDeep);
+        } else if (seen != m_embedded.end()) {
+            inner->detail = seen->second;
+            inner->Fail(Failure::SameMovie);
+        } else if (m_budget.moviesLeft == 0) {
+            inner->detail = "the file embeds more than " +
+                            std::to_string(WorkBudget::kMostEmbeddedMovies) + " movies";
+            inner->Fail(Failure::TooMuchWork);
+            m_stopped = true;
         } else {
+            --m_budget.moviesLeft;
+            m_embedded.emplace(key, where);
             Movie(data, size, base + "_" + id, where, where, *inner);
         }
         report.inner.emplace_back(where, std::move(inner));
@@ -270,18 +332,44 @@ bool CSourceRun::Archive(const std::string& path) {
     m_outputFolder = m_convert ? folder : std::string();
     size_t members = 0;
     size_t converted = 0;
+    size_t index = 0;  // of the archive's entries, from 1
     std::string memberPath;
     bool regular = false;
     while (archive.Next(memberPath, regular)) {
-        SourceKind kind;
-        const std::string safe = SafeMemberPath(memberPath);
+        ++index;
+        SourceKind kind = SourceKind::Swf;
+        std::string safe = SafeMemberPath(memberPath);
+        // A member with no name that can be read (or none at all) is judged by what it holds.
+        const bool nameless = safe.empty();
         // (A name is judged as a path, which has a folder.)
-        if (!regular || safe.empty() || !SourceKindOf("/" + safe, false, kind)) {
+        if (!regular || (!nameless && !SourceKindOf("/" + safe, false, kind))) {
             continue;  // folders, links, and what is neither a movie nor a video
+        }
+        CFile scratch;
+        CMappedFile member;
+        const bool extracted = archive.Extract(scratch) && member.OpenDescriptor(scratch.Fd());
+        if (nameless) {
+            FlvHeader flv;
+            if (!extracted) {
+                safe = "member_" + std::to_string(index);
+            } else if (LooksLikeMovie(member.Data(), member.Size(), m_options.allFormats)) {
+                safe = "member_" + std::to_string(index) + ".swf";
+            } else if (ParseFlvHeader(member.Data(), member.Size(), flv)) {
+                safe = "member_" + std::to_string(index) + ".flv";
+                kind = SourceKind::Flv;
+            } else {
+                continue;  // neither a movie nor a video
+            }
         }
         ++members;
         const std::string where = FileNamePart(path) + "/" + safe;
         auto inner = std::make_shared<ConversionReport>();
+        if (!extracted) {
+            inner->detail = archive.Detail();
+            inner->Fail(archive.Failed() != Failure::None ? archive.Failed() : Failure::Unreadable);
+            m_report.inner.emplace_back(safe, std::move(inner));
+            break;
+        }
         // The member's folders, mirrored inside the archive's.
         if (m_convert) {
             for (size_t slash = safe.find('/'); slash != std::string::npos;
@@ -289,14 +377,6 @@ bool CSourceRun::Archive(const std::string& path) {
                 const std::string sub = folder + kPathSeparator + safe.substr(0, slash);
                 MakeFolder(sub);
             }
-        }
-        CFile scratch;
-        CMappedFile member;
-        if (!archive.Extract(scratch) || !member.OpenDescriptor(scratch.Fd())) {
-            inner->detail = archive.Detail();
-            inner->Fail(archive.Failed() != Failure::None ? archive.Failed() : Failure::Unreadable);
-            m_report.inner.emplace_back(safe, std::move(inner));
-            break;
         }
         const std::string memberBase = folder + kPathSeparator + WithoutExtension(safe);
         const bool ok = kind == SourceKind::Swf

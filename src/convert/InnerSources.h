@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,13 +78,22 @@ class CSourceRun {
     bool Archive(const std::string& path);
     void Take(CSwfReader& reader, const std::string& where);
     void Take(CFlvReader& reader, const std::string& where);
+    // Counts a movie's outputs against the budget.
+    void TakeOutputs(const CSwfReader& reader);
 
     CSwfReader& m_swf;
     CFlvReader& m_flv;
     ConversionOptions m_options;
     bool m_toMp3;
     bool m_convert;
+    // Reads a movie in memory with what is left of the budget, and takes what it used.
+    bool ReadMovie(CSwfReader& reader, const uint8_t* data, size_t size, const std::string& base);
+
     std::vector<Ancestor> m_ancestors;
+    WorkBudget m_budget{0};
+    // The embedded movies read so far, by their size and a hash of their bytes: where each was.
+    std::map<std::pair<size_t, size_t>, std::string> m_embedded;
+    bool m_stopped = false;  // the budget ran out: no more movies inside are read
     std::vector<OutputItem> m_outputs;
     std::vector<std::pair<std::string, PlannedSound>> m_planned;
     ConversionReport m_report;

@@ -99,6 +99,12 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
             return "it lies more than " + std::to_string(kMostNesting) + " movies deep";
         case Failure::InflatesTooFar:
             return "it inflates past what any compression gives";
+        case Failure::SameMovie:
+            return "the same movie as " + detail + ", read once";
+        case Failure::TooMuchWork:
+            return "not read, nor anything after it: " + detail;
+        case Failure::TooManyOutputs:
+            return "the file gives more outputs than one file may";
     }
     return {};
 }
@@ -135,6 +141,9 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
             case SkipReason::LibraryMissing:
                 line += " (" + report.detail + ")";
                 break;
+            case SkipReason::TooManyOutputs:
+                line += " (the file gives more outputs than one file may)";
+                break;
         }
         lines.push_back(std::move(line));
     }
@@ -149,6 +158,21 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
     }
     for (const auto& [where, inner] : report.inner) {
         for (const std::string& line : DescribeReport(*inner, optionName)) {
+            lines.push_back(where + ": " + line);
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> DescribeInnerFailures(const ConversionReport& report,
+                                               const std::string& optionName) {
+    std::vector<std::string> lines;
+    for (const auto& [where, inner] : report.inner) {
+        if (inner->failure != Failure::None) {
+            lines.push_back(where + ": " +
+                            FailureText(inner->failure, inner->format, optionName, inner->detail));
+        }
+        for (const std::string& line : DescribeInnerFailures(*inner, optionName)) {
             lines.push_back(where + ": " + line);
         }
     }

@@ -11,6 +11,25 @@ namespace kelvora {
 // Movies nest inside movies this deep at most.
 inline constexpr int kMostNesting = 8;
 
+// What one source file may cause, whatever it holds, so that a small file cannot keep a
+// conversion busy for hours or write a million files; real files stay far below. The outputs
+// and the bytes that movies inside the file inflate to grow with the file's own size.
+struct WorkBudget {
+    static constexpr uint64_t kMostEmbeddedMovies = 10000;
+    static constexpr uint64_t kMostOutputs = 100000;
+    static constexpr uint64_t kOutputsPerFileByte = 64;  // one more output per so many bytes
+    static constexpr uint64_t kMostInflated = uint64_t{1} << 30;
+    static constexpr uint64_t kInflatedPerFileByte = 64;
+
+    explicit WorkBudget(uint64_t fileBytes)
+        : outputsLeft(kMostOutputs + fileBytes / kOutputsPerFileByte),
+          inflatedLeft(kMostInflated + fileBytes * kInflatedPerFileByte) {}
+
+    uint64_t moviesLeft = kMostEmbeddedMovies;  // movies embedded in movies
+    uint64_t outputsLeft;
+    uint64_t inflatedLeft;  // bytes compressed movies inside the file inflate to
+};
+
 // Why a file did not convert, or why some of its sounds were not written.
 enum class Failure : uint8_t {
     None,
@@ -37,11 +56,20 @@ enum class Failure : uint8_t {
     ArchiveUnreadable,  // an archive the reader cannot read
     EmbedsItself,       // a movie that holds itself
     NestedTooDeep,      // movies inside movies more than kMostNesting deep
-    InflatesTooFar,     // an archive's member that inflates past any real compression
+    InflatesTooFar,     // data that inflates (or claims to) past any real compression
+    SameMovie,          // a movie embedded again with the same bytes: read once (detail: where)
+    TooMuchWork,        // past what one file may cause (detail: which limit)
+    TooManyOutputs,     // a sound past the outputs one file may write
 };
 
 // Why sounds of a movie were skipped.
-enum class SkipReason : uint8_t { NeedsOption, Unsupported, NothingDecoded, LibraryMissing };
+enum class SkipReason : uint8_t {
+    NeedsOption,
+    Unsupported,
+    NothingDecoded,
+    LibraryMissing,
+    TooManyOutputs,  // past the outputs one file may write
+};
 
 // What one conversion has to tell beyond its status: the reason it failed, the sounds it
 // skipped for their format, and the sounds it could not write.
@@ -94,5 +122,9 @@ std::string FailureText(Failure why, uint32_t format, const std::string& optionN
 // `optionName` ("--all-formats"). Empty when there is nothing to tell.
 std::vector<std::string> DescribeReport(const ConversionReport& report,
                                         const std::string& optionName);
+// Of those, only why movies and videos inside it gave nothing (or were read once): what a
+// listing, whose lines show every sound's own reason, has to tell besides.
+std::vector<std::string> DescribeInnerFailures(const ConversionReport& report,
+                                               const std::string& optionName);
 
 }  // namespace kelvora

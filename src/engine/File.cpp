@@ -375,6 +375,10 @@ bool CFile::Close() {
     return ok && !m_writeFailed;
 }
 
+bool OpenOutput(CFile& file, const std::string& path) {
+    return file.IsOpen() || file.CreateAlways(path);
+}
+
 bool RemoveFile(const std::string& path) {
     if (path.empty()) {
         return false;

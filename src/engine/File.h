@@ -106,6 +106,10 @@ class CGatheredWriter {
     size_t m_bytes = 0;
 };
 
+// An output file: `file` when it is open (the file its name was claimed with, written through
+// as it is), else created at `path`, replacing a file of that name.
+bool OpenOutput(CFile& file, const std::string& path);
+
 // Deletes a file; a missing file is not an error.
 bool RemoveFile(const std::string& path);
 

@@ -29,18 +29,20 @@ std::string Numbered(const char* format, const std::string& base, int32_t n, std
 
 enum class Claim { Made, Taken, Failed };
 
-Claim ClaimFile(const std::string& name) {
+// Creates the file, create-exclusive; its descriptor goes to `held` when given, so that the
+// output is written through the very file its name was claimed with (a link put at the name
+// meanwhile is never followed), else it is closed at once.
+Claim ClaimFile(const std::string& name, CFile* held) {
     if (name.empty()) {
         return Claim::Failed;
     }
-    int fd;
-    do {
-        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
+    CFile file;
+    if (!file.CreateNew(name)) {
         return errno == EEXIST ? Claim::Taken : Claim::Failed;
     }
-    ::close(fd);
+    if (held) {
+        *held = std::move(file);
+    }
     return Claim::Made;
 }
 
@@ -60,10 +62,10 @@ constexpr int kClaimTries = 64;
 
 }  // namespace
 
-// Claims the first name `next` gives that can be created (a file, or with `claim` a folder); a
-// name taken meanwhile by another writer moves on to the next one.
-template <typename NextName>
-std::string ClaimName(NextName next, Claim (*claim)(const std::string&) = ClaimFile) {
+// Claims the first name `next` gives that `claim` can create; a name taken meanwhile by another
+// writer moves on to the next one.
+template <typename NextName, typename MakeClaim>
+std::string ClaimName(NextName next, MakeClaim claim) {
     for (int i = 0; i < kClaimTries; ++i) {
         const std::string name = next();
         switch (claim(name)) {
@@ -86,12 +88,15 @@ std::string PlannedFolderName(const std::string& base) {
     return NextFlvName(base, "");
 }
 
-std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext) {
-    return ClaimName([&] { return NextSwfName(base, counter, ext); });
+std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext,
+                         CFile* held) {
+    return ClaimName([&] { return NextSwfName(base, counter, ext); },
+                     [&](const std::string& name) { return ClaimFile(name, held); });
 }
 
-std::string ClaimFlvName(const std::string& base, std::string_view ext) {
-    return ClaimName([&] { return NextFlvName(base, ext); });
+std::string ClaimFlvName(const std::string& base, std::string_view ext, CFile* held) {
+    return ClaimName([&] { return NextFlvName(base, ext); },
+                     [&](const std::string& name) { return ClaimFile(name, held); });
 }
 
 namespace {
@@ -229,15 +234,46 @@ std::string COutputNames::Chosen(std::string name) {
     return name;
 }
 
+std::string COutputNames::Held(const std::string& name, CFile file) {
+    if (!name.empty()) {
+        m_held[name] = std::move(file);
+    }
+    return name;
+}
+
+CFile COutputNames::TakeFile(const std::string& path) {
+    const auto it = m_held.find(path);
+    if (it == m_held.end()) {
+        return {};
+    }
+    CFile file = std::move(it->second);
+    m_held.erase(it);
+    return file;
+}
+
+void COutputNames::Abandon(const std::string& path) {
+    TakeFile(path).Close();
+    RemoveFile(path);
+}
+
 std::string COutputNames::Numbered(std::string_view ext) {
     const TakenName planned = [this](const std::string& name) { return m_planned.count(name) > 0; };
-    return m_claim ? ClaimSwfName(m_base, m_counter, ext)
-                   : Chosen(NextSwfName(m_base, m_counter, ext, planned));
+    if (!m_claim) {
+        return Chosen(NextSwfName(m_base, m_counter, ext, planned));
+    }
+    CFile file;
+    const std::string name = ClaimSwfName(m_base, m_counter, ext, &file);
+    return Held(name, std::move(file));
 }
 
 std::string COutputNames::Plain(const std::string& stem, std::string_view ext) {
     const TakenName planned = [this](const std::string& name) { return m_planned.count(name) > 0; };
-    return m_claim ? ClaimFlvName(stem, ext) : Chosen(NextFlvName(stem, ext, planned));
+    if (!m_claim) {
+        return Chosen(NextFlvName(stem, ext, planned));
+    }
+    CFile file;
+    const std::string name = ClaimFlvName(stem, ext, &file);
+    return Held(name, std::move(file));
 }
 
 std::string COutputNames::Renamed(const std::string& path, std::string_view ext) {
@@ -248,8 +284,7 @@ std::string COutputNames::Renamed(const std::string& path, std::string_view ext)
         }
         CFile claim;
         if (claim.CreateNew(same)) {
-            claim.Close();
-            return same;
+            return Held(same, std::move(claim));
         }
     }
     return Numbered(ext);

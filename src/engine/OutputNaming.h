@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
 
+#include "engine/File.h"
 #include "engine/Records.h"
 
 namespace kelvora {
@@ -26,10 +28,12 @@ std::string NextSwfName(const std::string& base, int32_t& counter, std::string_v
 std::string NextFlvName(const std::string& base, std::string_view ext, const TakenName& taken = {});
 
 // Claims the next free SWF or FLV name by creating an empty file there, create-exclusive: no
-// other writer can take the name, and no existing file is ever touched. The caller then writes
-// its output over its own empty file. Empty when no file can be made.
-std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext);
-std::string ClaimFlvName(const std::string& base, std::string_view ext);
+// other writer can take the name, and no existing file is ever touched. The file's descriptor
+// goes to `held` (else it is closed), through which the caller writes its output. Empty when
+// no file can be made.
+std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext,
+                         CFile* held = nullptr);
+std::string ClaimFlvName(const std::string& base, std::string_view ext, CFile* held = nullptr);
 
 // The folder made for an archive's outputs: `base` when nothing has that name, else "%s_%d"
 // with 1, 2, ... Claimed creates it (create-exclusive: a folder that is there is never taken);
@@ -48,9 +52,10 @@ std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32
 std::string PlannedOutputBase(const std::string& sourcePath, SourceKind kind);
 
 // The names one source's outputs take, chosen in one of two ways: claimed (each name is created,
-// create-exclusive, as it is chosen, so no other writer can take it and no file is touched), or
-// planned (nothing is created; the names chosen so far count as taken). The choices are the same
-// either way, so a plan names what a conversion writes in the folder as it is.
+// create-exclusive, as it is chosen, so no other writer can take it and no file is touched; the
+// output is then written through that file, TakeFile), or planned (nothing is created; the
+// names chosen so far count as taken). The choices are the same either way, so a plan names what
+// a conversion writes in the folder as it is.
 class COutputNames {
   public:
     COutputNames(std::string base, bool claim) : m_base(std::move(base)), m_claim(claim) {}
@@ -71,15 +76,22 @@ class COutputNames {
     // A source's single output drops its "_001" when the shorter name is free: its name then
     // (claimed: the file is renamed), or `path` as it was.
     std::string WithoutSingleNumber(const std::string& path);
+    // The file a claimed name was created with, for its output to be written through; a closed
+    // file for a name this object holds no file of.
+    CFile TakeFile(const std::string& path);
+    // A claimed name given up before anything was written: its file goes.
+    void Abandon(const std::string& path);
 
   private:
     bool Taken(const std::string& name) const;
     std::string Chosen(std::string name);
+    std::string Held(const std::string& name, CFile file);
 
     std::string m_base;
     bool m_claim;
     int32_t m_counter = 1;
     std::set<std::string> m_planned;
+    std::map<std::string, CFile> m_held;  // claimed names' files not yet taken
 };
 
 }  // namespace kelvora

@@ -134,12 +134,14 @@ bool CFlvReader::FinishConversion(bool toMp3) {
     } else if (toMp3) {
         uint32_t frames = 0;
         uint32_t rate = 0;
-        ok = TranscodeWavToMp3(m_element.path, target, &frames, &rate, &why);
+        ok = TranscodeWavToMp3(m_element.path, target, &frames, &rate, &why,
+                               names.TakeFile(target));
         m_element.sampleRate = rate;
         m_element.sampleFrames = frames;
     } else {
         CWavReader wav;
-        ok = TranscodeMp3ToWav(m_element.path, target, &why) && wav.Open(target);
+        ok = TranscodeMp3ToWav(m_element.path, target, &why, nullptr, names.TakeFile(target)) &&
+             wav.Open(target);
         if (ok) {
             // What the decoder gave, as the file holds it.
             m_element.sampleRate = wav.SampleRate();

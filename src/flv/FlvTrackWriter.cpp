@@ -24,8 +24,8 @@ bool CFlvTrackWriter::WriteCopied(FlvElement& element) {
         m_report.Fail(Failure::NoWritableFolder);
         return false;
     }
-    CFile file;
-    const bool created = element.isMp3 ? file.CreateAlways(element.path)
+    CFile file = m_names.TakeFile(element.path);
+    const bool created = element.isMp3 ? OpenOutput(file, element.path)
                                        : CreateWavFile(file, element.path, element.channels == 2,
                                                        element.bitsPerSample, element.sampleRate);
     if (!created) {
@@ -81,7 +81,11 @@ bool CFlvTrackWriter::WriteCopied(FlvElement& element) {
 }
 
 bool CFlvTrackWriter::WriteDecoded(FlvElement& element) {
-    CCodecSound sound([this] { return m_names.Plain(m_names.Base(), ".wav"); });
+    CCodecSound sound([this](CFile& claimed) {
+        const std::string path = m_names.Plain(m_names.Base(), ".wav");
+        claimed = m_names.TakeFile(path);
+        return path;
+    });
     const bool aac = m_plan.format == kFormatAac;
     if (!aac && !sound.Open(m_plan.format, m_plan.sampleRate, m_plan.channels)) {
         m_report.detail = sound.LibraryError();

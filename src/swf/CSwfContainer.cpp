@@ -27,6 +27,10 @@ constexpr size_t kHeaderOnlyBytes = 20;  // read after the 8-byte preamble in he
 constexpr size_t kTrustedInflateBytes = 16 * 1024 * 1024;
 constexpr size_t kInflateWindow = 1024 * 1024;
 constexpr size_t kMaxLzmaDict = 64 * 1024 * 1024;
+// LZMA packs long runs many thousand to one, so nothing in its data bounds a claim: a movie may
+// claim no more than this many times its data, as archives' members may inflate, lest a small
+// file make a scratch file of gigabytes. Real movies inflate a few times over.
+constexpr uint64_t kMostLzmaRatio = 1100;
 
 // A compressed body held in memory, inflated a window at a time.
 class Unpacker {
@@ -218,7 +222,8 @@ bool CSwfContainer::Open(const std::string& path, bool headerOnly, bool allowLzm
         return false;
     }
     // A file cut short while it was read is not the movie: what was read past the cut is zeros.
-    const bool loaded = Load(m_file.Data(), m_file.Size(), headerOnly, allowLzma, report);
+    const bool loaded =
+        Load(m_file.Data(), m_file.Size(), headerOnly, allowLzma, report, UINT64_MAX);
     if (!loaded || m_file.Truncated()) {
         if (m_file.Truncated()) {
             report.Cut();
@@ -233,9 +238,9 @@ bool CSwfContainer::Open(const std::string& path, bool headerOnly, bool allowLzm
 }
 
 bool CSwfContainer::OpenMemory(const uint8_t* data, size_t size, bool headerOnly, bool allowLzma,
-                               ConversionReport& report, bool borrow) {
+                               ConversionReport& report, bool borrow, uint64_t mostInflated) {
     Close();
-    if (!data || !Load(data, size, headerOnly, allowLzma, report)) {
+    if (!data || !Load(data, size, headerOnly, allowLzma, report, mostInflated)) {
         DropData();
         return false;
     }
@@ -247,7 +252,7 @@ bool CSwfContainer::OpenMemory(const uint8_t* data, size_t size, bool headerOnly
 }
 
 bool CSwfContainer::Load(const uint8_t* file, size_t fileSize, bool headerOnly, bool allowLzma,
-                         ConversionReport& report) {
+                         ConversionReport& report, uint64_t mostInflated) {
     if (fileSize < 8) {
         report.Fail(Failure::NotSwf);
         return false;
@@ -294,6 +299,15 @@ bool CSwfContainer::Load(const uint8_t* file, size_t fileSize, bool headerOnly, 
         if (!lzma &&
             uint64_t{fileLength} - 8 > uint64_t{bodySize} * kMaxInflateRatio + kInflateSlack) {
             report.Fail(Failure::BrokenCompression);
+            return false;
+        }
+        if (lzma && uint64_t{fileLength} - 8 > uint64_t{bodySize} * kMostLzmaRatio + kInflateSlack) {
+            report.Fail(Failure::InflatesTooFar);
+            return false;
+        }
+        if (uint64_t{fileLength} - 8 > mostInflated) {
+            report.detail = "the movies inside the file inflate to more than one file may";
+            report.Fail(Failure::TooMuchWork);
             return false;
         }
         // An LZMA body: its compressed length (a claim, not used), five properties bytes, then

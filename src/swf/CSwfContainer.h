@@ -36,9 +36,11 @@ class CSwfContainer {
     // the reason in `report`.
     bool Open(const std::string& path, bool headerOnly, bool allowLzma, ConversionReport& report);
     // The same on a file image in memory, which need not outlive the call unless `borrow`
-    // says it does (a plain movie is then read where it lies, as a mapped file is).
+    // says it does (a plain movie is then read where it lies, as a mapped file is). A compressed
+    // movie that claims to inflate past `mostInflated` bytes is refused (TooMuchWork).
     bool OpenMemory(const uint8_t* data, size_t size, bool headerOnly, bool allowLzma,
-                    ConversionReport& report, bool borrow = false);
+                    ConversionReport& report, bool borrow = false,
+                    uint64_t mostInflated = UINT64_MAX);
     void Close();
 
     const SwfHeader& Header() const { return m_header; }
@@ -50,7 +52,7 @@ class CSwfContainer {
 
   private:
     bool Load(const uint8_t* file, size_t fileSize, bool headerOnly, bool allowLzma,
-              ConversionReport& report);
+              ConversionReport& report, uint64_t mostInflated);
     void ParseHeader();
     void DropData();
 

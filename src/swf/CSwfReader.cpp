@@ -61,7 +61,7 @@ bool CSwfReader::Plan(const std::string& path, bool toMp3) {
     }
     WalkTags();
     m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3,
-                     PlannedOutputBase(path, SourceKind::Swf));
+                     PlannedOutputBase(path, SourceKind::Swf), m_mostOutputs);
     if (m_container.Truncated()) {
         m_report.Cut();
         return false;
@@ -70,10 +70,11 @@ bool CSwfReader::Plan(const std::string& path, bool toMp3) {
 }
 
 void CSwfReader::WriteElements(bool forMp3) {
-    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, forMp3, m_outputBase);
+    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, forMp3, m_outputBase,
+                     m_mostOutputs);
     m_names = COutputNames(m_outputBase, true);
-    m_elements = CSwfElementWriter(m_records, m_plan, m_container.Bytes(), Header(), m_options,
-                                   forMp3, m_names, m_report)
+    m_elements = CSwfElementWriter(m_records, m_plan, m_container.Bytes(), m_options, forMp3,
+                                   m_names, m_report)
                      .Write();
     m_outputs.clear();
     for (const SwfElement& element : m_elements) {
@@ -111,7 +112,8 @@ bool CSwfReader::Convert(const std::string& path, bool toMp3) {
 
 bool CSwfReader::WalkBorrowed(const uint8_t* data, size_t size, const std::string& outputBase) {
     Reset();
-    if (!m_container.OpenMemory(data, size, false, m_options.allFormats, m_report, true)) {
+    if (!m_container.OpenMemory(data, size, false, m_options.allFormats, m_report, true,
+                                m_mostInflated)) {
         return false;
     }
     m_outputBase = outputBase;
@@ -123,7 +125,8 @@ bool CSwfReader::PlanMemory(const uint8_t* data, size_t size, const std::string&
     if (!WalkBorrowed(data, size, outputBase)) {
         return false;
     }
-    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3, outputBase);
+    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3, outputBase,
+                     m_mostOutputs);
     return true;
 }
 

@@ -60,6 +60,12 @@ class CSwfReader {
     // Frees everything and returns to the state of a new reader; the options stay.
     void Reset();
     void SetOptions(const ConversionOptions& options) { m_options = options; }
+    // What the next movie may cause: the outputs it may give, and (one held in memory) the bytes
+    // it may inflate to. Both stay until set again.
+    void SetLimits(uint64_t mostOutputs, uint64_t mostInflated) {
+        m_mostOutputs = mostOutputs;
+        m_mostInflated = mostInflated;
+    }
     const ConversionOptions& Options() const { return m_options; }
     // Why the last read or conversion failed, and what it skipped or could not write.
     const ConversionReport& Report() const { return m_report; }
@@ -96,6 +102,8 @@ class CSwfReader {
     ConversionOptions m_options;
     ConversionReport m_report;
     SwfTagVisitor m_visitor;
+    uint64_t m_mostOutputs = UINT64_MAX;
+    uint64_t m_mostInflated = UINT64_MAX;
     SwfRecords m_records;
     SwfPlan m_plan;
     std::vector<SwfElement> m_elements;

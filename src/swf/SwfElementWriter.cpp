@@ -71,22 +71,15 @@ OutputItem ItemOf(const SwfSoundPlan& p) {
 }  // namespace
 
 CSwfElementWriter::CSwfElementWriter(const SwfRecords& records, const SwfPlan& plan,
-                                     const uint8_t* bytes, const SwfHeader& header,
-                                     const ConversionOptions& options, bool forMp3,
+                                     const uint8_t* bytes, const ConversionOptions& options,
+                                     bool forMp3,
                                      COutputNames& names, ConversionReport& report)
     : m_records(records),
       m_plan(plan),
       m_bytes(bytes),
-      m_header(header),
       m_forMp3(forMp3),
-      m_timed(options.keepTiming && header.frameRate88 != 0),
       m_naming(names, records.names, options.linkageNames),
       m_report(report) {}
-
-uint64_t CSwfElementWriter::Silence(uint64_t from, uint64_t to, uint32_t rate) const {
-    return SamplesAtFrame(to, rate, m_header.frameRate88) -
-           SamplesAtFrame(from, rate, m_header.frameRate88);
-}
 
 std::vector<SwfElement> CSwfElementWriter::Write() {
     std::vector<SwfElement> written(m_records.sounds.size());
@@ -100,6 +93,7 @@ std::vector<SwfElement> CSwfElementWriter::Write() {
             }
             m_report.Skip(s.format, p.skip == Failure::FormatNeedsOption ? SkipReason::NeedsOption
                                     : p.skip == Failure::LibraryMissing ? SkipReason::LibraryMissing
+                                    : p.skip == Failure::TooManyOutputs ? SkipReason::TooManyOutputs
                                                                         : SkipReason::Unsupported);
         }
         if (!p.named) {
@@ -115,7 +109,7 @@ std::vector<SwfElement> CSwfElementWriter::Write() {
             continue;
         }
         if (p.skip == Failure::NoSamples) {
-            RemoveFile(element.item.path);  // no file, but its number used
+            m_naming.Names().Abandon(element.item.path);  // no file, but its number used
             continue;
         }
         made[i] = FormatInfo(s.format).coding == SoundCoding::Libav
@@ -133,8 +127,8 @@ std::vector<SwfElement> CSwfElementWriter::Write() {
 
 bool CSwfElementWriter::WriteEvent(const SwfSound& s, const SwfSoundPlan& p, SwfElement& element) {
     OutputItem& item = element.item;
-    CFile file;
-    const bool created = p.elementIsMp3 ? file.CreateAlways(item.path)
+    CFile file = m_naming.Names().TakeFile(item.path);
+    const bool created = p.elementIsMp3 ? OpenOutput(file, item.path)
                                         : CreateWavFile(file, item.path, p.channels == 2,
                                                         p.bitsPerSample, p.sampleRate);
     if (created) {
@@ -163,9 +157,9 @@ bool CSwfElementWriter::WriteEvent(const SwfSound& s, const SwfSoundPlan& p, Swf
 bool CSwfElementWriter::WriteStream(const SwfSound& s, const SwfSoundPlan& p, SwfElement& element) {
     OutputItem& item = element.item;
     const bool mp3 = p.elementIsMp3;
-    CFile file;
+    CFile file = m_naming.Names().TakeFile(item.path);
     const bool created =
-        mp3 ? file.CreateAlways(item.path)
+        mp3 ? OpenOutput(file, item.path)
             : CreateWavFile(file, item.path, p.channels == 2, p.bitsPerSample, p.sampleRate);
     if (!created) {
         m_report.Lose(WriteFailure(errno));
@@ -176,7 +170,7 @@ bool CSwfElementWriter::WriteStream(const SwfSound& s, const SwfSoundPlan& p, Sw
     // frames of the stream's own shape in an MP3 element, exact silence in a WAV one.
     std::vector<uint8_t> silentFrame;
     Mp3FrameHeader mp3Header;
-    if (m_timed && mp3) {
+    if (p.timing.timed && mp3) {
         for (const SwfStreamBlock& b : s.blocks) {
             if (b.size > 4 && ParseMp3FrameHeader(m_bytes + b.start + 4, b.size - 4, mp3Header)) {
                 silentFrame = SilentMp3Frame(m_bytes + b.start + 4, b.size - 4);
@@ -191,14 +185,12 @@ bool CSwfElementWriter::WriteStream(const SwfSound& s, const SwfSoundPlan& p, Sw
     CMp3GapFrames gapFrames;
     CGatheredWriter out(file);
     ForEachStreamBlock(
-        s, m_timed,
-        [&](uint64_t from, uint64_t to) {
+        s, p.timing, [&](const SwfStreamBlock& b) { return StreamBlockFrames(m_bytes, s, b); },
+        [&](uint64_t gap) {
             if (!mp3) {
                 // PCM and ADPCM alike: the element is PCM.
-                WritePcmSilence(out.File(), Silence(from, to, p.sampleRate), frameBytes,
-                                p.bitsPerSample == 16);
+                WritePcmSilence(out.File(), gap, frameBytes, p.bitsPerSample == 16);
             } else if (!silentFrame.empty()) {
-                const uint64_t gap = Silence(from, to, mp3Header.sampleRate);
                 if (m_forMp3) {
                     for (uint64_t n = gapFrames.For(gap, mp3Header.samplesPerFrame); n > 0; --n) {
                         out.File().Write(silentFrame.data(), silentFrame.size());
@@ -243,18 +235,22 @@ bool CSwfElementWriter::WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p
                                         SwfElement& element) {
     OutputItem& item = element.item;
     const std::string path = item.path;
-    CCodecSound sound([&path] { return path; });
+    CCodecSound sound([&](CFile& claimed) {
+        claimed = m_naming.Names().TakeFile(path);
+        return path;
+    });
     if (sound.Open(s.format, p.codecRate, p.codecChannels)) {
         if (!s.IsStream()) {
             sound.AddMovieData(m_bytes + s.dataStart, s.dataEnd - s.dataStart);
         }
         ForEachStreamBlock(
-            s, m_timed,
-            [&](uint64_t from, uint64_t to) { sound.AddSilence(from, to, m_header.frameRate88); },
+            s, p.timing,
+            [&](const SwfStreamBlock& b) { return StreamBlockFrames(m_bytes, s, b); },
+            [&](uint64_t gap) { sound.AddSilence(gap, p.timing.sampleRate); },
             [&](const SwfStreamBlock& b) { sound.AddMovieData(m_bytes + b.start, b.size); });
     }
     if (!sound.Finish()) {
-        RemoveFile(path);  // the number stays used
+        m_naming.Names().Abandon(path);  // the number stays used
         if (sound.Failed() == Failure::NothingDecoded) {
             m_report.Skip(s.format, SkipReason::NothingDecoded);
         } else if (sound.Failed() == Failure::LibraryMissing) {

@@ -27,8 +27,8 @@ struct SwfElement {
 class CSwfElementWriter {
   public:
     CSwfElementWriter(const SwfRecords& records, const SwfPlan& plan, const uint8_t* bytes,
-                      const SwfHeader& header, const ConversionOptions& options, bool forMp3,
-                      COutputNames& names, ConversionReport& report);
+                      const ConversionOptions& options, bool forMp3, COutputNames& names,
+                      ConversionReport& report);
     // The elements, in list order.
     std::vector<SwfElement> Write();
 
@@ -36,14 +36,11 @@ class CSwfElementWriter {
     bool WriteEvent(const SwfSound& s, const SwfSoundPlan& p, SwfElement& element);
     bool WriteStream(const SwfSound& s, const SwfSoundPlan& p, SwfElement& element);
     bool WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p, SwfElement& element);
-    uint64_t Silence(uint64_t from, uint64_t to, uint32_t rate) const;
 
     const SwfRecords& m_records;
     const SwfPlan& m_plan;
     const uint8_t* m_bytes;
-    const SwfHeader& m_header;
     bool m_forMp3;
-    bool m_timed;
     CSwfNaming m_naming;
     ConversionReport& m_report;
     BitReader m_bits;

@@ -39,6 +39,21 @@ std::string FileNameOf(const std::string& name, size_t room) {
     return out;
 }
 
+// An author's name for a sound is often the name of the file it came from ("sndHurt.wav"): the
+// audio file's extension goes, so that an output's name claims one kind of file only.
+std::string WithoutAudioExtension(std::string name) {
+    static constexpr std::string_view kAudioExtensions[] = {".wav", ".mp3", ".aif",
+                                                            ".aiff", ".au",  ".snd"};
+    const std::string ext = LowerAscii(ExtensionPart(kPathSeparator + name));
+    for (const std::string_view audio : kAudioExtensions) {
+        if (ext == audio) {
+            name.erase(name.size() - ext.size());
+            break;
+        }
+    }
+    return name;
+}
+
 Failure SkipOf(const SwfSound& s, const ConversionOptions& options) {
     const Failure skip =
         FormatSkip(s.format, FormatInfo(s.format).movie.conversion, options.allFormats);
@@ -65,10 +80,6 @@ class SwfPlanner {
     // Returns the sample frames the stream's blocks claim: PCM the head's samples per block for
     // every block, empty ones too; MP3 the blocks' own counts; the others what they hold.
     uint64_t Stream(const SwfSound& s, SwfSoundPlan& p) const;
-    uint64_t Silence(uint64_t from, uint64_t to, uint32_t rate) const {
-        return SamplesAtFrame(to, rate, m_header.frameRate88) -
-               SamplesAtFrame(from, rate, m_header.frameRate88);
-    }
 
     const uint8_t* m_bytes;
     const SwfHeader& m_header;
@@ -170,14 +181,15 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p) const {
     }
     CMp3GapFrames gapFrames;
     const size_t frameBytes = size_t{p.channels} * (p.bitsPerSample / 8u);
+    p.timing = {m_timed, coding == SoundCoding::Mp3 ? first.sampleRate : p.sampleRate,
+                m_header.frameRate88};
     ForEachStreamBlock(
-        s, m_timed,
-        [&](uint64_t from, uint64_t to) {
+        s, p.timing, [&](const SwfStreamBlock& b) { return StreamBlockFrames(m_bytes, s, b); },
+        [&](uint64_t gap) {
             if (coding == SoundCoding::Pcm) {
-                bytes += Silence(from, to, p.sampleRate) * frameBytes;
-                claimed += Silence(from, to, p.sampleRate);
+                bytes += gap * frameBytes;
+                claimed += gap;
             } else if (coding == SoundCoding::Mp3 && first.samplesPerFrame != 0) {
-                const uint64_t gap = Silence(from, to, first.sampleRate);
                 if (m_toMp3) {
                     // Whole silent frames in the element.
                     const uint64_t silent =
@@ -188,7 +200,7 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p) const {
                     p.gapFrames += gap;  // put in exactly when it is decoded
                 }
             } else if (coding != SoundCoding::Mp3) {
-                frames += Silence(from, to, p.sampleRate);
+                frames += gap;
             }
         },
         [&](const SwfStreamBlock& b) {
@@ -254,8 +266,8 @@ std::string CSwfNaming::Element(const SwfSound& s, std::string_view ext) {
         // The whole file name, movie's name + "_" + name + "_N" + extension, must fit the file
         // system's 255 bytes; where nothing of the name fits, the sound keeps its number.
         const size_t used = FileNamePart(m_names.Base()).size() + 1 + ext.size() + kNumberRoom;
-        const std::string fitted =
-            FileNameOf(name, used < kMostFileName ? kMostFileName - used : 0);
+        const std::string fitted = FileNameOf(WithoutAudioExtension(name),
+                                              used < kMostFileName ? kMostFileName - used : 0);
         if (!fitted.empty()) {
             m_names.SkipNumber();  // numbers keep counting every sound, named or not
             return m_names.Plain(m_names.Base() + "_" + fitted, ext);
@@ -274,18 +286,45 @@ uint64_t CMp3GapFrames::For(uint64_t gapSampleFrames, uint32_t samplesPerFrame) 
     return frames;
 }
 
-void ForEachStreamBlock(const SwfSound& sound, bool timed,
-                        const std::function<void(uint64_t fromFrame, uint64_t toFrame)>& gap,
+void ForEachStreamBlock(const SwfSound& sound, const StreamTiming& timing,
+                        const std::function<uint64_t(const SwfStreamBlock&)>& blockFrames,
+                        const std::function<void(uint64_t silentFrames)>& gap,
                         const std::function<void(const SwfStreamBlock&)>& block) {
     uint64_t nextFrame = 0;  // of the timeline after the head, the first not yet given
+    uint64_t played = 0;     // sample frames so far, silences included
     for (const SwfStreamBlock& b : sound.blocks) {
         const uint64_t frame = b.frame >= sound.headFrame ? b.frame - sound.headFrame : 0;
-        if (timed && frame > nextFrame) {
-            gap(nextFrame, frame);
+        if (timing.timed && frame > nextFrame) {
+            const uint64_t due = SamplesAtFrame(frame, timing.sampleRate, timing.frameRate88);
+            if (due > played) {
+                gap(due - played);
+                played = due;
+            }
         }
         nextFrame = std::max(nextFrame, frame + 1);
         block(b);
+        if (timing.timed) {
+            played += blockFrames(b);
+        }
     }
+}
+
+uint64_t StreamBlockFrames(const uint8_t* bytes, const SwfSound& s, const SwfStreamBlock& b) {
+    const SoundFormatInfo& info = FormatInfo(s.format);
+    const uint16_t channels = info.movie.mono || !s.isStereo ? 1 : 2;
+    switch (info.coding) {
+        case SoundCoding::Pcm:
+            return b.size / (size_t{channels} * (s.is16Bit ? 2u : 1u));
+        case SoundCoding::Adpcm:
+            return CAdpcmDecoder::BoundSampleCount(s.samplesPerBlock, b.size, s.isStereo);
+        case SoundCoding::Mp3:
+            return Mp3BlockCount(bytes, b);
+        case SoundCoding::Libav:
+            return CodecDataFrames(bytes + b.start, b.size, s.format, channels, true);
+        case SoundCoding::None:
+            break;
+    }
+    return 0;
 }
 
 uint16_t Mp3BlockCount(const uint8_t* bytes, const SwfStreamBlock& block) {
@@ -293,11 +332,19 @@ uint16_t Mp3BlockCount(const uint8_t* bytes, const SwfStreamBlock& block) {
 }
 
 SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader& header,
-                const ConversionOptions& options, bool toMp3, const std::string& outputBase) {
+                const ConversionOptions& options, bool toMp3, const std::string& outputBase,
+                uint64_t mostOutputs) {
     SwfPlan plan;
     const SwfPlanner planner(bytes, header, options, toMp3);
+    uint64_t given = 0;  // outputs so far, in tag order
     for (const SwfSound& s : records.sounds) {
-        plan.sounds.push_back(planner.Element(s));
+        SwfSoundPlan p = planner.Element(s);
+        if (p.skip == Failure::None && ++given > mostOutputs) {
+            p.skip = Failure::TooManyOutputs;
+            p.named = false;
+            p.told = p.listed;
+        }
+        plan.sounds.push_back(std::move(p));
     }
     // The names, as a conversion takes them: every element in tag order, then each output
     // brought to the target's form in list order, then a single output's "_001" dropped.

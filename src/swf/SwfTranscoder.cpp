@@ -23,7 +23,8 @@ void TranscodeSwfElements(std::vector<SwfElement>& elements, bool toMp3, COutput
         if (toMp3) {
             uint32_t frames = 0;
             uint32_t rate = 0;
-            if (!TranscodeWavToMp3(item.path, target, &frames, &rate, &why)) {
+            if (!TranscodeWavToMp3(item.path, target, &frames, &rate, &why,
+                                   names.TakeFile(target))) {
                 report.Lose(why);
                 RemoveFile(target);
                 continue;
@@ -33,7 +34,8 @@ void TranscodeSwfElements(std::vector<SwfElement>& elements, bool toMp3, COutput
         } else {
             CWavReader wav;
             if (!TranscodeMp3ToWav(item.path, target, &why,
-                                   element.shaped ? &element.shape : nullptr) ||
+                                   element.shaped ? &element.shape : nullptr,
+                                   names.TakeFile(target)) ||
                 !wav.Open(target)) {
                 report.Lose(why == Failure::None ? Failure::WriteFailed : why);
                 RemoveFile(target);

@@ -9,7 +9,9 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "engine/BitReader.h"
 #include "engine/File.h"
+#include "swf/CSwfReader.h"
 #include "support/AudioFixtures.h"
 #include "support/Bytes.h"
 #include "support/Corpus.h"
@@ -127,6 +129,55 @@ TEST(Wrappers, EmbeddedMoviesGiveWhatTheyGiveAloneAndHostileNestingEndsWithAReas
     EXPECT_NE(err.find(where + ": it lies more than 8 movies deep"), std::string::npos) << err;
 }
 
+TEST(Wrappers, AMovieEmbeddedAgainIsReadOnceAndOneFileCausesBoundedWork) {
+    // Ten copies of the same movie at each of six levels: a million movies if each were read.
+    const Bytes sound = DefineSound(20, 3, 2, true, false, 100, Pcm16(Tone(100, 1, 22050)));
+    Bytes level = Movie(sound, true);
+    for (int depth = 0; depth < 6; ++depth) {
+        Bytes tags = sound;
+        for (uint16_t id = 1; id <= 10; ++id) {
+            tags = Concat({tags, BinaryData(id, level)});
+        }
+        level = Movie(tags, true);
+    }
+    ASSERT_LT(level.size(), 4096u);
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File("fan.swf"), level));
+    std::string out, err;
+    ASSERT_EQ(Cli({"--embedded", "--to", "wav", dir.File("fan.swf")}, out, err), kExitOk);
+    EXPECT_EQ(dir.List().size(), 1u + 7u);  // the movie, and one sound for each movie of its 7
+    EXPECT_NE(err.find("fan.swf#bin2: the same movie as fan.swf#bin1, read once"),
+              std::string::npos)
+        << err;
+
+    // Past the movies one file may embed, the rest is not read and the reason says so.
+    Bytes many;
+    for (uint32_t i = 0; i <= WorkBudget::kMostEmbeddedMovies; ++i) {
+        SwfMovie movie;
+        movie.frameCount = static_cast<uint16_t>(i);  // each of its own bytes
+        movie.xMax = static_cast<int32_t>(i / 65536);
+        movie.tags = Concat({ShowFrame(), ShowFrame(), ShowFrame(), SwfEndTag()});
+        many = Concat({many, BinaryData(static_cast<uint16_t>(i), BuildSwf(movie))});
+    }
+    ASSERT_TRUE(WriteFileBytes(dir.File("many.swf"), Movie(Concat({sound, many}), true)));
+    ASSERT_EQ(Cli({"--list", "--embedded", dir.File("many.swf")}, out, err), kExitOk);
+    EXPECT_NE(err.find(": not read, nor anything after it: the file embeds more than 10000 movies"),
+              std::string::npos)
+        << err.substr(0, 300);
+
+    // Past the outputs one file may write, its sounds are skipped and the report says so.
+    const Bytes three = Movie(Concat({sound, DefineSound(21, 3, 2, true, false, 50, Noise(100)),
+                                      DefineSound(22, 3, 2, true, false, 50, Noise(100))}));
+    ASSERT_TRUE(WriteFileBytes(dir.File("three.swf"), three));
+    CSwfReader reader;
+    reader.SetLimits(2, UINT64_MAX);
+    ASSERT_TRUE(reader.Convert(dir.File("three.swf"), false));
+    EXPECT_EQ(reader.Elements().size(), 2u);
+    EXPECT_EQ(DescribeReport(reader.Report(), "--all-formats"),
+              std::vector<std::string>{
+                  "1 PCM sound skipped (the file gives more outputs than one file may)"});
+}
+
 TEST(Wrappers, AProjectorGivesWhatItsMovieGivesAloneWithOrWithoutItsFooter) {
     const Movies m;
     const Bytes player = Noise(20000, 7);
@@ -207,6 +258,45 @@ TEST(Wrappers, AZipGivesWhatItsMembersGiveAloneInAFolderOfItsOwnAndNeverLeavesIt
     EXPECT_EQ(Cli({"--embedded", dir.File("bomb.zip")}, out, err), kExitFailed);
     EXPECT_NE(err.find("it inflates past what any compression gives"), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(dir.File("bomb")));
+}
+
+// Sets or clears each member's flag that says its name is UTF-8 (bit 11 of the flags), in the
+// central directory and in the member's own header.
+Bytes WithUtf8Flags(Bytes zip, const std::vector<bool>& utf8) {
+    const auto u16 = [&](size_t at) { return size_t{zip[at]} | size_t{zip[at + 1]} << 8; };
+    size_t at = LoadLe32(zip.data() + zip.size() - 22 + 16);  // the end record's directory
+    for (const bool flag : utf8) {
+        for (const size_t field : {at + 8, size_t{LoadLe32(zip.data() + at + 42)} + 6}) {
+            zip[field + 1] = static_cast<uint8_t>(flag ? zip[field + 1] | 0x08
+                                                       : zip[field + 1] & ~0x08);
+        }
+        at += 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
+    }
+    return zip;
+}
+
+TEST(Wrappers, MembersNamedInAnyScriptConvertWhateverTheLocale) {
+    // The tests run in the "C" locale, as a program started with no locale at all does.
+    const Movies m;
+    const Bytes zip = WithUtf8Flags(ZipOf({{"música/canción.swf", m.plain, {}},
+                                           {"日本/音.swf", m.plain, {}},
+                                           {"naïve.swf", m.plain, {}},
+                                           {"\x82t\x82.swf", m.plain, {}},
+                                           {"..", m.plain, {}}}),
+                                    {true, true, false, false, false});
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File("songs.zip"), zip));
+    std::string out, err;
+    ASSERT_EQ(Cli({"--embedded", "--to", "wav", dir.File("songs.zip")}, out, err), kExitOk) << err;
+    const Bytes wav = Alone("a.swf", m.plain)["a.wav"];
+    // UTF-8 names, flagged or not; a legacy name in code page 437; one with nothing left of its
+    // name, named after its place in the archive.
+    const std::map<std::string, Bytes> want = {{"música/canción.wav", wav},
+                                               {"日本/音.wav", wav},
+                                               {"naïve.wav", wav},
+                                               {"été.wav", wav},
+                                               {"member_5.wav", wav}};
+    EXPECT_EQ(FilesIn(dir.File("songs"), ""), want);
 }
 
 // Wrappers beside files whose outputs claim the same names: four at once write the names and

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "engine/File.h"
 #include "engine/PathUtil.h"
 #include "engine/PlatformFolders.h"
 #include "support/Bytes.h"
@@ -69,6 +70,19 @@ TEST(OutputNaming, ANameHeldByALinkThatLeadsNowhereIsTakenAndNeverWrittenThrough
     EXPECT_EQ(ClaimSwfName(dir.File("clip"), counter, ".wav"), dir.File("clip_003.wav"));
     EXPECT_FALSE(PathExists(nowhere));
     EXPECT_FALSE(PathExists(dir.File("home")));
+
+    // An output is written through the file its name was claimed with: a link put at the name
+    // meanwhile is never followed.
+    COutputNames names(dir.File("clip"), true);
+    const std::string claimed = names.Numbered(".wav");
+    ASSERT_EQ(claimed, dir.File("clip_004.wav"));
+    ASSERT_TRUE(WriteFileBytes(dir.File("victim"), {1, 2, 3}));
+    ASSERT_TRUE(RemoveFile(claimed));
+    ASSERT_EQ(::symlink(dir.File("victim").c_str(), claimed.c_str()), 0);
+    CFile out = names.TakeFile(claimed);
+    ASSERT_TRUE(OpenOutput(out, claimed));
+    EXPECT_TRUE(out.Write("sound", 5) && out.Close());
+    EXPECT_EQ(test::ReadFileBytes(dir.File("victim")), (test::Bytes{1, 2, 3}));
 }
 
 TEST(OutputNaming, OutputsGoNextToAWritableSourceAndTheProbeLeavesNothing) {

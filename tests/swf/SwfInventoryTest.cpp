@@ -88,8 +88,10 @@ TEST(SwfTiming, StreamsKeepTheSilencesOfTheirTimelineSampleExact) {
         }
     }
 
-    // MP3 at 11025 Hz (576 sample frames a frame), two frames a block. To MP3 the frames stay
-    // untouched and the gap becomes whole silent frames; to WAV the gap is exact.
+    // MP3 at 11025 Hz (576 sample frames a frame), two frames a block: more than a frame of the
+    // timeline holds, so the stream runs ahead of its frames and the gap is what is left of the
+    // frames without a block once the sound so far has played. To MP3 the frames stay untouched
+    // and the gap becomes whole silent frames; to WAV the gap is exact.
     const Bytes mp3 = Mp3Of(576 * 40, 1, 11025);
     std::vector<Bytes> frames;
     for (size_t pos = 0; pos < mp3.size();) {
@@ -110,7 +112,8 @@ TEST(SwfTiming, StreamsKeepTheSilencesOfTheirTimelineSampleExact) {
     Extracted got = Convert(dir, stream, timed, true);
     ASSERT_TRUE(got.ok);
     const Bytes written = ReadFileBytes(got.elements.at(0).path);
-    const uint64_t silentFrames = (At(20) - At(10) + 288) / 576;
+    const uint64_t gap = At(20) - 10 * 1152;  // the first ten blocks end there
+    const uint64_t silentFrames = (gap + 288) / 576;
     EXPECT_EQ(ScanMp3Frames(written).frames, 40u + silentFrames);
     Bytes firstHalf;
     for (size_t i = 0; i < 20; ++i) {
@@ -127,10 +130,9 @@ TEST(SwfTiming, StreamsKeepTheSilencesOfTheirTimelineSampleExact) {
     const std::vector<int16_t> decoded = WavSamples(got.elements.at(0).path);
     // The decoder's delay is gone from the start, so the first half's sound ends where its
     // samples do, and the gap follows it.
-    EXPECT_EQ(decoded.size(), 40u * 576 - kMp3DecoderDelay + (At(20) - At(10)));
+    EXPECT_EQ(decoded.size(), 40u * 576 - kMp3DecoderDelay + gap);
     const size_t gapStart = 20 * 576;
-    EXPECT_TRUE(std::all_of(decoded.begin() + gapStart,
-                            decoded.begin() + gapStart + (At(20) - At(10)),
+    EXPECT_TRUE(std::all_of(decoded.begin() + gapStart, decoded.begin() + gapStart + gap,
                             [](int16_t v) { return v == 0; }));
     EXPECT_NE(decoded[gapStart - 1], 0);
 
@@ -155,6 +157,54 @@ TEST(SwfTiming, StreamsKeepTheSilencesOfTheirTimelineSampleExact) {
             reader.Convert(LinkCorpusFile("jpexs_test_sounds.swf", corpusDir.path()), toMp3));
         EXPECT_EQ(reader.Elements().size(), 2u) << toMp3;
         EXPECT_EQ(reader.Report().lostCount, 0u);
+    }
+}
+
+TEST(SwfTiming, AStreamAheadOfItsFramesPlaysOnWithoutBreaks) {
+    // As ffmpeg's muxer writes a stream: at 60 fps and 44.1 kHz a block of one MPEG-1 frame (1152
+    // sample frames, more than the 735 of a movie frame) goes into a frame only when the sound so
+    // far ends within it, so a third of the frames have none, though the stream never falls
+    // behind its frames: nothing of the timeline is silence.
+    const Bytes mp3 = Mp3Of(1152 * 160, 1, 44100);
+    std::vector<Bytes> frames;
+    for (size_t pos = 0; pos < mp3.size();) {
+        Mp3FrameHeader h;
+        ASSERT_TRUE(ParseMp3FrameHeader(mp3.data() + pos, mp3.size() - pos, h));
+        frames.emplace_back(mp3.begin() + pos, mp3.begin() + pos + h.frameBytes);
+        pos += h.frameBytes;
+    }
+    Bytes tags = SoundStreamHead(2, 3, true, false, 735);
+    size_t blocks = 0;
+    for (uint64_t frame = 0; frame < 240; ++frame) {
+        if (blocks * 1152 < (frame + 1) * 735) {
+            tags = Concat({tags, Mp3StreamBlock(1152, 0, frames.at(blocks++))});
+        }
+        tags = Concat({tags, ShowFrame()});
+    }
+    ASSERT_EQ(blocks, 154u);
+    SwfMovie movie;
+    movie.frameRate88 = 60 << 8;
+    movie.tags = Concat({tags, SwfEndTag()});
+    const ConversionOptions timed{.keepTiming = true};
+    for (const bool toMp3 : {true, false}) {
+        TempDir dir;
+        const std::string path = dir.File("clip.swf");
+        ASSERT_TRUE(WriteFileBytes(path, BuildSwf(movie)));
+        const FileListing listing = ListSounds(path, timed, toMp3, "--all-formats");
+        CSwfReader reader;
+        reader.SetOptions(timed);
+        ASSERT_TRUE(reader.Convert(path, toMp3));
+        ASSERT_EQ(reader.Elements().size(), 1u);
+        const OutputItem& out = reader.Elements()[0];
+        if (toMp3) {
+            EXPECT_EQ(ScanMp3Frames(ReadFileBytes(out.path)).frames, 154u);
+            EXPECT_EQ(out.sampleCount, 154u * 1152);
+        } else {
+            EXPECT_EQ(WavSamples(out.path).size(), out.sampleCount);
+            EXPECT_EQ(out.sampleCount, 154u * 1152 - kMp3DecoderDelay);
+        }
+        ASSERT_EQ(listing.sounds.size(), 1u);
+        EXPECT_EQ(listing.sounds[0].sampleFrames, out.sampleCount) << toMp3;
     }
 }
 
@@ -222,7 +272,9 @@ TEST(SwfNames, SoundsTakeTheirLinkageNamesAndTheOthersKeepTheirNumbers) {
         10, 1, Concat({SoundStreamHead(3, 2, true, false, 250), SoundStreamBlock(pcm)}));
     const Bytes tags =
         Concat({LinkageTag(56, {{1, "Explosion"}}), sound(1), sound(2), sound(3), sound(4), sprite,
-                sound(5), LinkageTag(76, {{3, "sfx/Door"}, {5, "Explosion"}}),
+                sound(5),
+                LinkageTag(76, {{3, "sfx/Door"}, {5, "Explosion"}, {2, "sndRollOver.mp3"},
+                                {4, "sndHurt5.WAV"}}),
                 LinkageTag(56, {{10, "Music"}})});
     for (const bool linkage : {false, true}) {
         TempDir dir;
@@ -232,9 +284,10 @@ TEST(SwfNames, SoundsTakeTheirLinkageNamesAndTheOthersKeepTheirNumbers) {
         for (const OutputItem& e : got.elements) {
             names.push_back(FileNamePart(e.path));
         }
-        const std::vector<std::string> named = {"clip_Explosion.wav", "clip_002.wav",
-                                                "clip_sfx_Door.wav",  "clip_004.wav",
-                                                "clip_Music.wav",     "clip_Explosion_1.wav"};
+        // A name that is an audio file's name loses its extension.
+        const std::vector<std::string> named = {
+            "clip_Explosion.wav", "clip_sndRollOver.wav", "clip_sfx_Door.wav",
+            "clip_sndHurt5.wav",  "clip_Music.wav",       "clip_Explosion_1.wav"};
         const std::vector<std::string> numbered = {"clip_001.wav", "clip_002.wav", "clip_003.wav",
                                                    "clip_004.wav", "clip_005.wav", "clip_006.wav"};
         EXPECT_EQ(names, linkage ? named : numbered);

@@ -79,8 +79,12 @@ TEST_F(SwfResources, LzmaMoviesCostWhatTheirDataHoldsAndBrokenDataEndsTheWalk) {
     movie.compressed = movie.lzma = true;
     movie.tags = Concat({DefineSound(1, 3, 2, true, false, 20000, first),
                          DefineSound(2, 3, 3, true, true, 50000, second), SwfEndTag()});
-    // A length claim of 4 GiB costs no more than the data really inflates to.
+    // A length claim past what the data may inflate to (LZMA is held to the ratio archives
+    // are) is refused; one within it costs no more than the data really inflates to.
     movie.lengthOverride = 0xFFFFFFFF;
+    EXPECT_FALSE(Extract(movie));
+    EXPECT_EQ(m_reader.Report().failure, Failure::InflatesTooFar);
+    movie.lengthOverride = static_cast<int64_t>(BuildSwf(movie).size() * 1000);
     ASSERT_TRUE(Extract(movie));
     EXPECT_LT(m_peakAboveFile, size_t{2} << 20);
     ASSERT_EQ(m_reader.Elements().size(), 2u);
