@@ -52,26 +52,99 @@ std::vector<uint8_t> SilentMp3Frame(const uint8_t* bytes, size_t size) {
     return frame;
 }
 
-void CMp3FrameCounter::Add(const uint8_t* data, size_t size) {
-    size_t at = static_cast<size_t>(std::min<uint64_t>(m_skip, size));
-    m_skip -= at;
+namespace {
+
+// The bytes of a frame's start that tell what the decoder does with it: header, CRC, side
+// information, and the four bytes of an Info/Xing tag after it.
+constexpr size_t kFrameLook = 4 + 2 + 32 + 4;
+
+// Side information bytes after the header (and CRC): MPEG-1 17 mono, 32 stereo; MPEG-2 and 2.5
+// 9 mono, 17 stereo.
+size_t SideInfoBytes(const uint8_t* header) {
+    const bool mpeg1 = ((header[1] >> 3) & 3) == 3;
+    const bool mono = (header[3] >> 6) == 3;
+    return mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+}
+
+}  // namespace
+
+void CMp3FrameCounter::Scan(const uint8_t* data, size_t size, uint64_t offset, State& c,
+                            std::vector<uint8_t>* carry) {
+    size_t at = static_cast<size_t>(std::min<uint64_t>(c.skip, size));
+    c.skip -= at;
     Mp3FrameHeader header;
-    while (at + 4 <= size) {
+    while (at < size) {
+        if (carry && size - at < kFrameLook) {
+            // A frame may begin here whose start runs on into the next piece.
+            carry->assign(data + at, data + size);
+            return;
+        }
         if (!ParseMp3FrameHeader(data + at, size - at, header)) {
             ++at;
             continue;
         }
-        if (m_frames == 0) {
-            m_first = header;
+        const uint8_t* frame = data + at;
+        const size_t crc = (frame[1] & 1) == 0 ? 2 : 0;
+        const size_t side = SideInfoBytes(frame);
+        const size_t held = std::min(header.frameBytes, size - at);
+        // main_data_begin: 9 bits (MPEG-1) or 8 bits after the header and CRC.
+        uint32_t mainDataBegin = 0;
+        if (held >= 4 + crc + 2) {
+            const uint8_t* bits = frame + 4 + crc;
+            mainDataBegin = header.samplesPerFrame == 1152
+                                ? (uint32_t{bits[0]} << 1) | (bits[1] >> 7)
+                                : bits[0];
         }
-        ++m_frames;
-        m_samples += header.samplesPerFrame;
+        const uint8_t* tag = frame + 4 + crc + side;
+        const bool header0 = c.frames == 0 && held >= 4 + crc + side + 4 &&
+                             (std::equal(tag, tag + 4, "Xing") || std::equal(tag, tag + 4, "Info"));
+        if (c.frames == 0) {
+            c.first = header;
+            c.firstOffset = offset + at;
+        }
+        ++c.frames;
+        c.samples += header.samplesPerFrame;
+        if (!header0) {
+            if (mainDataBegin <= c.reservoir) {
+                c.decoded += header.samplesPerFrame;
+            }
+            c.reservoir += header.frameBytes - std::min(header.frameBytes, 4 + crc + side);
+        }
         if (at + header.frameBytes > size) {
-            m_skip = at + header.frameBytes - size;
+            c.skip = at + header.frameBytes - size;
             return;
         }
         at += header.frameBytes;
     }
+}
+
+void CMp3FrameCounter::Add(const uint8_t* data, size_t size) {
+    while (size > 0) {
+        if (m_carry.empty()) {
+            Scan(data, size, m_offset, m_state, &m_carry);
+            m_offset += size;
+            return;
+        }
+        // The start of a frame that ran past the last piece, judged with this one's first bytes
+        // (which, should it still wait, it now holds).
+        const size_t take = std::min(size, kFrameLook);
+        std::vector<uint8_t> joined;
+        joined.swap(m_carry);
+        const uint64_t joinedOffset = m_offset - joined.size();
+        joined.insert(joined.end(), data, data + take);
+        Scan(joined.data(), joined.size(), joinedOffset, m_state, &m_carry);
+        data += take;
+        size -= take;
+        m_offset += take;
+    }
+}
+
+CMp3FrameCounter::State CMp3FrameCounter::Final() const {
+    State state = m_state;
+    if (!m_carry.empty()) {
+        Scan(m_carry.data(), m_carry.size(), m_offset - m_carry.size(), state, nullptr);
+    }
+    return state;
 }
 
 }  // namespace kelvora

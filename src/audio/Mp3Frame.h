@@ -24,23 +24,47 @@ bool ParseMp3FrameHeader(const uint8_t* bytes, size_t size, Mp3FrameHeader& head
 std::vector<uint8_t> SilentMp3Frame(const uint8_t* bytes, size_t size);
 
 // Counts the Layer III frames of an MP3 stream handed on in pieces (a movie's stream blocks, a
-// video's audio tags), where a frame may run on into the next piece: the frames as their headers
-// give them, bytes between frames stepped over as a decoder steps over them.
+// video's audio tags), as if the pieces were one stream: a frame, even its header, may run on
+// into the next piece, and bytes between frames are stepped over as a decoder steps over them.
+// It also tells what LAME's decoder gives for them: nothing for a first frame that is an
+// Info/Xing header (what an encoder puts in front of an MP3 file, embedded with the sound by
+// the authoring tool), nor for a frame whose main data would begin before the stream does (the
+// first frames of a sound cut out of a longer MP3).
 class CMp3FrameCounter {
   public:
     void Add(const uint8_t* data, size_t size);
-    uint64_t Frames() const { return m_frames; }
-    // The sample frames the frames decode to.
-    uint64_t Samples() const { return m_samples; }
-    bool Found() const { return m_frames > 0; }
+    uint64_t Frames() const { return Final().frames; }
+    // The sample frames the frames hold.
+    uint64_t Samples() const { return Final().samples; }
+    // The sample frames LAME's decoder gives for them.
+    uint64_t DecodedSamples() const { return Final().decoded; }
+    bool Found() const { return Frames() > 0; }
     // The first frame's header: the stream's rate and channels.
-    const Mp3FrameHeader& First() const { return m_first; }
+    Mp3FrameHeader First() const { return Final().first; }
+    // Where the first frame begins, counted in bytes from the start of the first piece.
+    uint64_t FirstOffset() const { return Final().firstOffset; }
 
   private:
-    uint64_t m_skip = 0;  // bytes of the last frame still to come
-    uint64_t m_frames = 0;
-    uint64_t m_samples = 0;
-    Mp3FrameHeader m_first;
+    struct State {
+        uint64_t frames = 0;
+        uint64_t samples = 0;
+        uint64_t decoded = 0;
+        uint64_t reservoir = 0;  // main data bytes so far, which later frames may begin in
+        uint64_t skip = 0;       // bytes of the last frame still to come
+        Mp3FrameHeader first;
+        uint64_t firstOffset = 0;
+    };
+    // Scans `size` bytes that begin `offset` bytes into the stream; without `carry` no piece
+    // follows, else the bytes that may begin a frame whose start is not whole go there to wait
+    // for the next piece.
+    static void Scan(const uint8_t* data, size_t size, uint64_t offset, State& state,
+                     std::vector<uint8_t>* carry);
+    // The state with what waits for a next piece judged as the stream's end.
+    State Final() const;
+
+    State m_state;
+    uint64_t m_offset = 0;         // of the next piece in the stream
+    std::vector<uint8_t> m_carry;  // the start of a frame that ran past the last piece
 };
 
 }  // namespace kelvora

@@ -13,6 +13,7 @@
 #include "convert/SoundInventory.h"
 #include "engine/FolderSearch.h"
 #include "engine/PathUtil.h"
+#include "engine/SoundFormat.h"
 #include "engine/SourceIndex.h"
 #include "engine/Version.h"
 #include "merge/CMp3Merger.h"
@@ -161,7 +162,7 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
     nlohmann::json document = nlohmann::json::array();
     for (const std::string& given : paths) {
         const FileListing listing =
-            ListSounds(AbsolutePath(given), run.options, run.toMp3, kAllFormatsOption);
+            ListSounds(AbsolutePath(given), run.options, run.toMp3);
         if (!listing.read) {
             status = kExitFailed;
         }
@@ -176,18 +177,22 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
                 err << kProgram << ": " << FileNamePart(listing.path) << ": " << line << '\n';
             }
         }
-        for (const SoundListing& s : listing.sounds) {
+        for (const PlannedSound& s : listing.sounds) {
             std::string names;
             for (const std::string& name : s.names) {
                 names += (names.empty() ? "" : ",") + name;
             }
+            const std::string outputName = OutputNameText(s);
+            const OutputItem& o = s.output;
             out << ListingField(s.from.empty() ? FileNamePart(listing.path) : s.from) << '\t'
-                << (s.outputName.empty() ? "-" : ListingField(s.outputName)) << '\t' << s.kind
-                << '\t' << s.timeline << '\t' << s.characterId << '\t' << s.format << '\t'
-                << s.sampleRate << '\t' << s.bitsPerSample << '\t' << s.channels << '\t'
-                << s.sampleFrames << '\t' << PreciseLengthText(s.sampleFrames, s.sampleRate) << '\t'
+                << (outputName.empty() ? "-" : ListingField(outputName)) << '\t' << KindText(s)
+                << '\t' << TimelineText(s) << '\t' << CharacterIdText(s) << '\t'
+                << SoundFormatName(s.format) << '\t' << o.sampleRate << '\t' << o.bitsPerSample
+                << '\t' << o.channels << '\t' << o.sampleCount << '\t'
+                << PreciseLengthText(o.sampleCount, o.sampleRate) << '\t'
                 << (names.empty() ? "-" : ListingField(names)) << '\t'
-                << (s.converted ? "converted" : "skipped: " + s.skipReason) << '\n';
+                << (s.Converted() ? "converted" : "skipped: " + SkipText(s, kAllFormatsOption))
+                << '\n';
         }
     }
     if (run.json) {

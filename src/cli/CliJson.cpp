@@ -1,6 +1,7 @@
 #include "cli/CliJson.h"
 
 #include "engine/PathUtil.h"
+#include "engine/SoundFormat.h"
 
 namespace kelvora {
 
@@ -48,22 +49,24 @@ Json ListingJson(const FileListing& listing, const std::string& optionName) {
         }
     }
     Json sounds = Json::array();
-    for (const SoundListing& s : listing.sounds) {
+    for (const PlannedSound& s : listing.sounds) {
+        const std::string outputName = OutputNameText(s);
+        const OutputItem& o = s.output;
         Json sound;
         sound["from"] = s.from.empty() ? Json() : Json(s.from);
-        sound["outputName"] = s.outputName.empty() ? Json() : Json(s.outputName);
-        sound["kind"] = s.kind;
-        sound["timeline"] = s.timeline;
-        sound["characterId"] = s.characterId == "-" ? Json() : Json(std::stoi(s.characterId));
-        sound["format"] = s.format;
-        sound["sampleRate"] = s.sampleRate;
-        sound["bitsPerSample"] = s.bitsPerSample;
-        sound["channels"] = s.channels;
-        sound["sampleFrames"] = s.sampleFrames;
-        sound["length"] = PreciseLengthText(s.sampleFrames, s.sampleRate);
+        sound["outputName"] = outputName.empty() ? Json() : Json(outputName);
+        sound["kind"] = KindText(s);
+        sound["timeline"] = TimelineText(s);
+        sound["characterId"] = s.kind == SoundKind::Event ? Json(s.characterId) : Json();
+        sound["format"] = SoundFormatName(s.format);
+        sound["sampleRate"] = o.sampleRate;
+        sound["bitsPerSample"] = o.bitsPerSample;
+        sound["channels"] = o.channels;
+        sound["sampleFrames"] = o.sampleCount;
+        sound["length"] = PreciseLengthText(o.sampleCount, o.sampleRate);
         sound["names"] = s.names;
-        sound["converted"] = s.converted;
-        sound["skipReason"] = s.converted ? Json() : Json(s.skipReason);
+        sound["converted"] = s.Converted();
+        sound["skipReason"] = s.Converted() ? Json() : Json(SkipText(s, optionName));
         sounds.push_back(std::move(sound));
     }
     file["sounds"] = std::move(sounds);

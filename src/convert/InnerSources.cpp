@@ -24,17 +24,6 @@ constexpr uint8_t kFooter[4] = {0x56, 0x34, 0x12, 0xFA};
 // The versions movies have been written with, and then some.
 constexpr uint8_t kMostVersion = 64;
 
-OutputItem ItemOf(const FlvAudioResult& result) {
-    OutputItem out;
-    out.channels = result.channels;
-    out.bitsPerSample = result.bitsPerSample;
-    out.sampleRate = result.sampleRate;
-    out.sampleCount = result.sampleCount;
-    out.isMp3 = result.isMp3 ? 1 : 0;
-    out.path = result.path;
-    return out;
-}
-
 // A member's path inside its archive, less its extension (judged as a path, which has a folder).
 std::string WithoutExtension(const std::string& path) {
     const std::string ext = ExtensionPart(kPathSeparator + path);
@@ -112,13 +101,15 @@ void CSourceRun::Take(CSwfReader& reader, const std::string& where) {
         return;
     }
     for (const PlannedSound& sound : reader.Planned().sounds) {
-        m_planned.emplace_back(where, sound);
+        m_planned.push_back(sound);
+        m_planned.back().from = where;
     }
 }
 
 void CSourceRun::Take(CFlvReader& reader, const std::string& where) {
     for (const PlannedSound& sound : reader.Planned().sounds) {
-        m_planned.emplace_back(where, sound);
+        m_planned.push_back(sound);
+        m_planned.back().from = where;
     }
 }
 
@@ -185,7 +176,7 @@ bool CSourceRun::Run(const std::string& path, SourceKind kind) {
                 m_convert ? m_flv.Convert(path, m_toMp3, &result) : m_flv.Plan(path, m_toMp3);
             m_report = m_flv.Report();
             if (ok && m_convert) {
-                m_outputs.push_back(ItemOf(result));
+                m_outputs.push_back(result);
             } else if (ok) {
                 Take(m_flv, {});
             }
@@ -258,7 +249,7 @@ bool CSourceRun::Video(const uint8_t* data, size_t size, const std::string& base
                               : reader.PlanMemory(data, size, base, m_toMp3);
     report = reader.Report();
     if (ok && m_convert) {
-        m_outputs.push_back(ItemOf(result));
+        m_outputs.push_back(result);
     } else if (ok) {
         Take(reader, where);
     }

@@ -53,7 +53,7 @@ class CSourceRun {
     // A conversion's outputs, in order.
     const std::vector<OutputItem>& Outputs() const { return m_outputs; }
     // A listing's sounds, each with where it comes from ("" for the source's own).
-    const std::vector<std::pair<std::string, PlannedSound>>& Planned() const { return m_planned; }
+    const std::vector<PlannedSound>& Planned() const { return m_planned; }
     const ConversionReport& Report() const { return m_report; }
     // The folder made for an archive's outputs, when one was.
     const std::string& OutputFolder() const { return m_outputFolder; }
@@ -95,7 +95,7 @@ class CSourceRun {
     std::map<std::pair<size_t, size_t>, std::string> m_embedded;
     bool m_stopped = false;  // the budget ran out: no more movies inside are read
     std::vector<OutputItem> m_outputs;
-    std::vector<std::pair<std::string, PlannedSound>> m_planned;
+    std::vector<PlannedSound> m_planned;
     ConversionReport m_report;
     std::string m_outputFolder;
     bool m_hasMovie = false;

@@ -10,35 +10,34 @@
 
 namespace kelvora {
 
-namespace {
-
-SoundListing LineOf(const PlannedSound& p, const std::string& optionName) {
-    SoundListing line;
-    if (!p.path.empty() && p.Converted()) {
-        const std::string ext = ExtensionPart(p.path);
-        line.outputName = FileNamePart(p.path.substr(0, p.path.size() - ext.size()));
+std::string OutputNameText(const PlannedSound& sound) {
+    const std::string& path = sound.output.path;
+    if (path.empty() || !sound.Converted()) {
+        return {};
     }
-    line.kind = p.kind == SoundKind::Event    ? "event"
-                : p.kind == SoundKind::Stream ? "stream"
-                                              : "track";
-    line.timeline = p.kind == SoundKind::Track ? "-"
-                    : p.sprite < 0             ? "main"
-                                               : "sprite " + std::to_string(p.sprite);
-    line.characterId = p.kind == SoundKind::Event ? std::to_string(p.characterId) : "-";
-    line.format = SoundFormatName(p.format);
-    line.sampleRate = p.sampleRate;
-    line.bitsPerSample = p.bitsPerSample;
-    line.channels = p.channels;
-    line.sampleFrames = p.sampleFrames;
-    line.names = p.names;
-    line.converted = p.Converted();
-    if (!line.converted) {
-        line.skipReason = FailureText(p.skip, p.format, optionName, p.skipDetail);
-    }
-    return line;
+    const std::string ext = ExtensionPart(path);
+    return FileNamePart(path.substr(0, path.size() - ext.size()));
 }
 
-}  // namespace
+const char* KindText(const PlannedSound& sound) {
+    return sound.kind == SoundKind::Event    ? "event"
+           : sound.kind == SoundKind::Stream ? "stream"
+                                             : "track";
+}
+
+std::string TimelineText(const PlannedSound& sound) {
+    return sound.kind == SoundKind::Track ? "-"
+           : sound.sprite < 0             ? "main"
+                                          : "sprite " + std::to_string(sound.sprite);
+}
+
+std::string CharacterIdText(const PlannedSound& sound) {
+    return sound.kind == SoundKind::Event ? std::to_string(sound.characterId) : "-";
+}
+
+std::string SkipText(const PlannedSound& sound, const std::string& optionName) {
+    return FailureText(sound.skip, sound.format, optionName, sound.skipDetail);
+}
 
 std::string PreciseLengthText(uint64_t sampleFrames, uint32_t sampleRate) {
     const uint64_t ms = sampleRate == 0 ? 0 : sampleFrames * 1000 / sampleRate;
@@ -47,8 +46,7 @@ std::string PreciseLengthText(uint64_t sampleFrames, uint32_t sampleRate) {
                   static_cast<unsigned long long>(ms % 1000));
 }
 
-FileListing ListSounds(const std::string& path, const ConversionOptions& options, bool toMp3,
-                       const std::string& optionName) {
+FileListing ListSounds(const std::string& path, const ConversionOptions& options, bool toMp3) {
     FileListing listing;
     listing.path = path;
     if (!SourceKindOf(path, options.embedded, listing.kind)) {
@@ -66,10 +64,7 @@ FileListing ListSounds(const std::string& path, const ConversionOptions& options
         listing.compression = h.signature == 'C' ? "zlib" : h.signature == 'Z' ? "lzma" : "none";
     }
     listing.flvVersion = video.Version();
-    for (const auto& [from, sound] : run.Planned()) {
-        listing.sounds.push_back(LineOf(sound, optionName));
-        listing.sounds.back().from = from;
-    }
+    listing.sounds = run.Planned();
     return listing;
 }
 

@@ -41,6 +41,10 @@ void ConversionReport::Short(uint32_t soundFormat, uint32_t claimed, uint32_t wr
     shortfalls.push_back({soundFormat, claimed, written});
 }
 
+void ConversionReport::Differs(uint32_t soundFormat, uint32_t planned, uint32_t written) {
+    differences.push_back({soundFormat, planned, written});
+}
+
 Failure WriteFailure(int error) {
     return error == ENOSPC || error == EDQUOT ? Failure::DiskFull : Failure::WriteFailed;
 }
@@ -151,6 +155,12 @@ std::vector<std::string> DescribeReport(const ConversionReport& report,
         lines.push_back(Sounds(1, SoundFormatName(s.format)) +
                         " decoded short: " + std::to_string(s.written) + " of the " +
                         std::to_string(s.claimed) + " sample frames its tag claims");
+    }
+    for (const ConversionReport::Difference& d : report.differences) {
+        lines.push_back(Sounds(1, SoundFormatName(d.format)) + " written with " +
+                        std::to_string(d.written) + " sample frames where " +
+                        std::to_string(d.planned) +
+                        " were listed (its decoder did not take all of it)");
     }
     if (report.lostCount > 0) {
         lines.push_back(Sounds(report.lostCount, {}) +

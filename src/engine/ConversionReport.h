@@ -95,6 +95,14 @@ struct ConversionReport {
         uint32_t written = 0;
     };
     std::vector<Shortfall> shortfalls;
+    // Sounds written with another length than the listing gave them (a packet their decoder
+    // rejected, say): the file's figure stands, and this says why it differs.
+    struct Difference {
+        uint32_t format = 0;
+        uint32_t planned = 0;  // sample frames
+        uint32_t written = 0;
+    };
+    std::vector<Difference> differences;
     // What the movies and videos inside it (embedded, or an archive's members) had to tell, by
     // where they are ("game.swf#bin5", "sub/b.swf"); each one's own report.
     std::vector<std::pair<std::string, std::shared_ptr<const ConversionReport>>> inner;
@@ -108,6 +116,7 @@ struct ConversionReport {
     void Skip(uint32_t soundFormat, SkipReason why);
     void Lose(Failure why);
     void Short(uint32_t soundFormat, uint32_t claimed, uint32_t written);
+    void Differs(uint32_t soundFormat, uint32_t planned, uint32_t written);
 };
 
 // Failure from a write's error number: the disk full (or the quota used up), or another error.

@@ -214,6 +214,11 @@ bool MayTakeNewFile(const std::string& base) {
 
 }  // namespace
 
+std::string ClaimPlannedName(const std::string& path, CFile& file) {
+    const std::string ext = ExtensionPart(path);
+    return ClaimFlvName(path.substr(0, path.size() - ext.size()), ext, &file);
+}
+
 std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32_t& swfCounter) {
     return SettleOutputBase(sourcePath, kind, true,
                             [&](const std::string& base) { return Probe(base, kind, swfCounter); });
@@ -228,66 +233,25 @@ bool COutputNames::Taken(const std::string& name) const {
 }
 
 std::string COutputNames::Chosen(std::string name) {
-    if (!m_claim && !name.empty()) {
+    if (!name.empty()) {
         m_planned.insert(name);
     }
     return name;
 }
 
-std::string COutputNames::Held(const std::string& name, CFile file) {
-    if (!name.empty()) {
-        m_held[name] = std::move(file);
-    }
-    return name;
-}
-
-CFile COutputNames::TakeFile(const std::string& path) {
-    const auto it = m_held.find(path);
-    if (it == m_held.end()) {
-        return {};
-    }
-    CFile file = std::move(it->second);
-    m_held.erase(it);
-    return file;
-}
-
-void COutputNames::Abandon(const std::string& path) {
-    TakeFile(path).Close();
-    RemoveFile(path);
-}
-
 std::string COutputNames::Numbered(std::string_view ext) {
     const TakenName planned = [this](const std::string& name) { return m_planned.count(name) > 0; };
-    if (!m_claim) {
-        return Chosen(NextSwfName(m_base, m_counter, ext, planned));
-    }
-    CFile file;
-    const std::string name = ClaimSwfName(m_base, m_counter, ext, &file);
-    return Held(name, std::move(file));
+    return Chosen(NextSwfName(m_base, m_counter, ext, planned));
 }
 
 std::string COutputNames::Plain(const std::string& stem, std::string_view ext) {
     const TakenName planned = [this](const std::string& name) { return m_planned.count(name) > 0; };
-    if (!m_claim) {
-        return Chosen(NextFlvName(stem, ext, planned));
-    }
-    CFile file;
-    const std::string name = ClaimFlvName(stem, ext, &file);
-    return Held(name, std::move(file));
+    return Chosen(NextFlvName(stem, ext, planned));
 }
 
 std::string COutputNames::Renamed(const std::string& path, std::string_view ext) {
     const std::string same = WithoutExtension(path) + std::string(ext);
-    if (!Taken(same)) {
-        if (!m_claim) {
-            return Chosen(same);
-        }
-        CFile claim;
-        if (claim.CreateNew(same)) {
-            return Held(same, std::move(claim));
-        }
-    }
-    return Numbered(ext);
+    return Taken(same) ? Numbered(ext) : Chosen(same);
 }
 
 std::string COutputNames::WithoutSingleNumber(const std::string& path) {
@@ -295,12 +259,10 @@ std::string COutputNames::WithoutSingleNumber(const std::string& path) {
         return path;
     }
     const std::string plain = path.substr(0, path.size() - 8) + path.substr(path.size() - 4);
-    if (Taken(plain) || (m_claim && !RenameNoReplace(path, plain))) {
+    if (Taken(plain)) {
         return path;
     }
-    if (!m_claim) {
-        m_planned.erase(path);
-    }
+    m_planned.erase(path);
     return Chosen(plain);
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -35,6 +34,11 @@ std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_
                          CFile* held = nullptr);
 std::string ClaimFlvName(const std::string& base, std::string_view ext, CFile* held = nullptr);
 
+// Claims the name a plan chose, create-exclusive, with its descriptor in `file`: that name while
+// it is free, else (another program took it since) the next free "%s_%d%s" of it. Empty when no
+// file can be made.
+std::string ClaimPlannedName(const std::string& path, CFile& file);
+
 // The folder made for an archive's outputs: `base` when nothing has that name, else "%s_%d"
 // with 1, 2, ... Claimed creates it (create-exclusive: a folder that is there is never taken);
 // planned tells it without creating anything. Empty when none can be made.
@@ -51,19 +55,14 @@ std::string MakeOutputBase(const std::string& sourcePath, SourceKind kind, int32
 // the same order, each taken when its folder may be written (or, not there yet, made).
 std::string PlannedOutputBase(const std::string& sourcePath, SourceKind kind);
 
-// The names one source's outputs take, chosen in one of two ways: claimed (each name is created,
-// create-exclusive, as it is chosen, so no other writer can take it and no file is touched; the
-// output is then written through that file, TakeFile), or planned (nothing is created; the
-// names chosen so far count as taken). The choices are the same either way, so a plan names what
-// a conversion writes in the folder as it is.
+// The names one source's outputs take, chosen once, by its plan, in the folder as it is: the
+// names chosen so far count as taken, so a plan names every output of a conversion, and the
+// conversion claims each as it writes it (ClaimPlannedName).
 class COutputNames {
   public:
-    COutputNames(std::string base, bool claim) : m_base(std::move(base)), m_claim(claim) {}
+    explicit COutputNames(std::string base) : m_base(std::move(base)) {}
 
     const std::string& Base() const { return m_base; }
-    bool Claims() const { return m_claim; }
-    // Numbers start again at 1 (after the base's folder was probed, say).
-    void RestartNumbers() { m_counter = 1; }
     // The next free "%s_%03d%s" of the base; every number tried is used up.
     std::string Numbered(std::string_view ext);
     // `stem` + ext when free, else "%s_%d%s" with 1, 2, ...
@@ -73,25 +72,17 @@ class COutputNames {
     // A numbered output brought to another format: its own name with `ext` when free, else the
     // next number.
     std::string Renamed(const std::string& path, std::string_view ext);
-    // A source's single output drops its "_001" when the shorter name is free: its name then
-    // (claimed: the file is renamed), or `path` as it was.
+    // A source's single output drops its "_001" when the shorter name is free: its name then,
+    // or `path` as it was.
     std::string WithoutSingleNumber(const std::string& path);
-    // The file a claimed name was created with, for its output to be written through; a closed
-    // file for a name this object holds no file of.
-    CFile TakeFile(const std::string& path);
-    // A claimed name given up before anything was written: its file goes.
-    void Abandon(const std::string& path);
 
   private:
     bool Taken(const std::string& name) const;
     std::string Chosen(std::string name);
-    std::string Held(const std::string& name, CFile file);
 
     std::string m_base;
-    bool m_claim;
     int32_t m_counter = 1;
     std::set<std::string> m_planned;
-    std::map<std::string, CFile> m_held;  // claimed names' files not yet taken
 };
 
 }  // namespace kelvora

@@ -18,11 +18,7 @@ void CFlvReader::Reset() {
     m_outputBase.clear();
     m_report.Clear();
     m_plan = FlvPlan{};
-    m_element = FlvElement{};
-}
-
-uint32_t CFlvReader::SampleCount() const {
-    return static_cast<uint32_t>(std::min<uint64_t>(m_element.sampleFrames, UINT32_MAX));
+    m_element = OutputItem{};
 }
 
 bool CFlvReader::MapVideo(const std::string& path) {
@@ -79,27 +75,26 @@ bool CFlvReader::OpenMemory(const uint8_t* data, size_t size, const std::string&
 }
 
 bool CFlvReader::WalkTags() {
-    m_element = FlvElement{};
+    m_element = OutputItem{};
     m_plan = PlanFlv(m_data, m_size, m_header, m_options, true, m_outputBase, false);
-    const FlvTrackPlan& track = m_plan.track;
-    if (!track.hasAudio) {
-        m_report.Fail(Failure::NoAudioTrack);
+    return WriteElement();
+}
+
+bool CFlvReader::WriteElement() {
+    const PlannedSound& sound = m_plan.sound;
+    if (!m_plan.track.hasAudio || !sound.Converted()) {
+        m_report.detail = sound.skipDetail;
+        m_report.Fail(sound.skip, sound.format);
         return true;
     }
-    if (track.skip != Failure::None) {
-        m_report.detail = track.skipDetail;
-        m_report.Fail(track.skip, track.format);
-        return true;
-    }
-    COutputNames names(m_outputBase, true);
-    CFlvTrackWriter(m_data, m_size, m_header, track, names, m_report).Write(m_element);
+    CFlvTrackWriter(m_data, m_size, m_header, m_plan, m_report).Write(m_element);
     if (m_map.IsOpen() && m_map.Truncated()) {
         // The file was cut short while it was read: its track is not what it held (a write
         // straight from the lost part failed, or wrote zeros).
         if (!m_element.path.empty()) {
             RemoveFile(m_element.path);
         }
-        m_element = FlvElement{};
+        m_element = OutputItem{};
         m_report.Cut();
     }
     return true;
@@ -121,44 +116,48 @@ bool CFlvReader::Plan(const std::string& path, bool toMp3) {
     return true;
 }
 
-bool CFlvReader::FinishConversion(bool toMp3) {
-    if (m_element.isMp3 == toMp3) {
+bool CFlvReader::FinishConversion() {
+    const OutputItem& planned = m_plan.sound.output;
+    if (m_element.isMp3 == planned.isMp3) {
         return true;
     }
-    COutputNames names(m_outputBase, true);
-    const std::string target = names.Plain(m_outputBase, toMp3 ? ".mp3" : ".wav");
+    CFile claimed;
+    const std::string target = ClaimPlannedName(planned.path, claimed);
     Failure why = Failure::NoWritableFolder;
     bool ok = false;
+    OutputItem output = m_element;
     if (target.empty()) {
         ok = false;
-    } else if (toMp3) {
+    } else if (planned.isMp3) {
         uint32_t frames = 0;
         uint32_t rate = 0;
-        ok = TranscodeWavToMp3(m_element.path, target, &frames, &rate, &why,
-                               names.TakeFile(target));
-        m_element.sampleRate = rate;
-        m_element.sampleFrames = frames;
+        ok = TranscodeWavToMp3(m_element.path, target, &frames, &rate, &why, std::move(claimed));
+        output.sampleRate = rate;
+        output.sampleCount = frames;
     } else {
         CWavReader wav;
-        ok = TranscodeMp3ToWav(m_element.path, target, &why, nullptr, names.TakeFile(target)) &&
+        ok = TranscodeMp3ToWav(m_element.path, target, &why, nullptr, std::move(claimed)) &&
              wav.Open(target);
         if (ok) {
             // What the decoder gave, as the file holds it.
-            m_element.sampleRate = wav.SampleRate();
-            m_element.channels = wav.Channels();
-            m_element.bitsPerSample = 16;
-            m_element.sampleFrames = wav.FrameCount();
+            output.sampleRate = wav.SampleRate();
+            output.channels = wav.Channels();
+            output.bitsPerSample = 16;
+            output.sampleCount = wav.FrameCount();
         }
     }
     RemoveFile(m_element.path);
     if (!ok) {
         m_report.Fail(why == Failure::None ? Failure::WriteFailed : why);
-        RemoveFile(target);
+        if (!target.empty()) {
+            RemoveFile(target);
+        }
         m_element.path.clear();
         return false;
     }
-    m_element.path = target;
-    m_element.isMp3 = toMp3;
+    output.path = target;
+    output.isMp3 = planned.isMp3;
+    m_element = output;
     return true;
 }
 
@@ -181,8 +180,10 @@ bool CFlvReader::ConvertMemory(const uint8_t* data, size_t size, const std::stri
 }
 
 bool CFlvReader::ConvertOpened(bool toMp3, FlvAudioResult* result) {
-    WalkTags();
-    const bool ok = !m_element.path.empty() && FinishConversion(toMp3);
+    m_element = OutputItem{};
+    m_plan = PlanFlv(m_data, m_size, m_header, m_options, toMp3, m_outputBase, false);
+    WriteElement();
+    const bool ok = !m_element.path.empty() && FinishConversion();
     m_map.Close();  // the source is not needed any more
     m_data = nullptr;
     m_size = 0;
@@ -190,12 +191,7 @@ bool CFlvReader::ConvertOpened(bool toMp3, FlvAudioResult* result) {
         return false;
     }
     if (result) {
-        result->channels = m_element.channels;
-        result->bitsPerSample = m_element.bitsPerSample;
-        result->sampleRate = m_element.sampleRate;
-        result->sampleCount = SampleCount();
-        result->path = m_element.path;
-        result->isMp3 = m_element.isMp3;
+        *result = m_element;
     }
     return true;
 }

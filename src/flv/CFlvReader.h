@@ -7,6 +7,7 @@
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
 #include "engine/MappedFile.h"
+#include "engine/Records.h"
 #include "engine/SoundPlan.h"
 #include "flv/FlvPlan.h"
 #include "flv/FlvTrackWriter.h"
@@ -15,14 +16,7 @@
 namespace kelvora {
 
 // What one FLV conversion produced: the one output file and its sound.
-struct FlvAudioResult {
-    uint16_t channels = 0;
-    uint16_t bitsPerSample = 0;
-    uint32_t sampleRate = 0;
-    uint32_t sampleCount = 0;  // sample frames
-    std::string path;
-    bool isMp3 = false;
-};
+using FlvAudioResult = OutputItem;
 
 // Reads FLV videos: their header for the source list, and their audio track for a listing or a
 // conversion, in the same parts as a movie: the file is mapped read-only (a large video costs
@@ -66,9 +60,9 @@ class CFlvReader {
     uint32_t SampleRate() const { return m_element.sampleRate; }
     uint16_t BitsPerSample() const { return m_element.bitsPerSample; }
     uint16_t Channels() const { return m_element.channels; }
-    uint32_t SampleCount() const;
+    uint32_t SampleCount() const { return m_element.sampleCount; }
     const std::string& OutputPath() const { return m_element.path; }
-    bool OutputIsMp3() const { return m_element.isMp3; }
+    bool OutputIsMp3() const { return m_element.isMp3 != 0; }
     const std::string& OutputBase() const { return m_outputBase; }
 
   private:
@@ -76,8 +70,10 @@ class CFlvReader {
     // Maps the whole video and parses its header; on failure the report says why (a file cut
     // while it was read is told as such) and nothing stays mapped.
     bool MapVideo(const std::string& path);
-    // Brings the element to the target's form; its figures become the file's.
-    bool FinishConversion(bool toMp3);
+    // Writes the planned track's element; the report says why none was.
+    bool WriteElement();
+    // Brings the element to the output's planned form; its figures become the file's.
+    bool FinishConversion();
     // Walks the opened video, brings its track to the target and tells the result.
     bool ConvertOpened(bool toMp3, FlvAudioResult* result);
 
@@ -89,7 +85,7 @@ class CFlvReader {
     ConversionOptions m_options;
     ConversionReport m_report;
     FlvPlan m_plan;
-    FlvElement m_element;
+    OutputItem m_element;  // the element, then the output
 };
 
 }  // namespace kelvora

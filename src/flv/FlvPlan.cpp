@@ -16,26 +16,34 @@ namespace kelvora {
 namespace {
 
 // The track as its first audio tag gives it, and whether it is converted.
-FlvTrackPlan TrackOf(const FlvAudioTag& first, const ConversionOptions& options) {
-    FlvTrackPlan t;
+void TrackOf(const FlvAudioTag& first, const ConversionOptions& options, FlvPlan& plan) {
+    FlvTrackPlan& t = plan.track;
+    PlannedSound& sound = plan.sound;
+    OutputItem& element = sound.element;
     t.hasAudio = true;
     t.format = first.Format();
+    sound.kind = SoundKind::Track;
+    sound.format = t.format;
     const SoundFormatInfo& info = FormatInfo(t.format);
-    t.sampleRate =
+    element.sampleRate =
         info.video.sampleRate != 0 ? info.video.sampleRate : SoundRate((first.flags >> 2) & 3);
-    t.channels = info.video.mono || (first.flags & 1) == 0 ? 1 : 2;
-    t.bitsPerSample = Is16BitSound(t.format, (first.flags & 2) != 0) ? 16 : 8;
-    t.elementIsMp3 = info.coding == SoundCoding::Mp3;
+    element.channels = info.video.mono || (first.flags & 1) == 0 ? 1 : 2;
+    element.bitsPerSample = Is16BitSound(t.format, (first.flags & 2) != 0) ? 16 : 8;
+    element.isMp3 = info.coding == SoundCoding::Mp3 ? 1 : 0;
     t.decoded = info.coding == SoundCoding::Libav;
+    if (t.decoded) {
+        element.bitsPerSample = 16;
+        t.codecRate = element.sampleRate;
+        t.codecChannels = element.channels;
+    }
     if (t.format == kFormatAac) {
-        t.sampleRate = 0;  // its sequence header tells
-        t.channels = 0;
+        t.codecRate = element.sampleRate = 0;  // its sequence header tells
+        t.codecChannels = element.channels = 0;
     }
-    t.skip = FormatSkip(t.format, info.video.conversion, options.allFormats);
-    if (t.skip == Failure::LibraryMissing) {
-        t.skipDetail = CCodecDecoder::LibraryError();
+    sound.skip = FormatSkip(t.format, info.video.conversion, options.allFormats);
+    if (sound.skip == Failure::LibraryMissing) {
+        sound.skipDetail = CCodecDecoder::LibraryError();
     }
-    return t;
 }
 
 // The rate and channels an AudioSpecificConfig gives: object type (5 bits), rate index (4),
@@ -55,14 +63,27 @@ void AacConfigFigures(const std::vector<uint8_t>& config, uint32_t& rate, uint16
     }
 }
 
-// Reads the whole track for its length: the tags a conversion writes from, as it reads them.
-void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvTrackPlan& t) {
+// Reads the whole track for its length, as a conversion reads it: the element's sample frames,
+// and `decoded`, what an MP3 track's frames decode to. A track of a libavcodec format of which
+// nothing decodes is skipped.
+void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvPlan& plan,
+                uint64_t& decoded) {
+    FlvTrackPlan& t = plan.track;
+    OutputItem& element = plan.sound.element;
     uint64_t bytes = 0;
+    uint64_t frames = 0;
     CMp3FrameCounter mp3;
     std::vector<uint8_t> aacConfig;
     std::vector<std::vector<uint8_t>> aacFirstFrames;
     uint64_t aacFrames = 0;
+    bool decodes = false;  // what a decoder of the track gave so far
+    CCodecSound probe([&decodes](CFile&) {
+        decodes = true;
+        return std::string();  // no file: the probe ends at the first samples
+    });
     const SoundCoding coding = FormatInfo(t.format).coding;
+    const bool probing = t.decoded && t.format != kFormatAac && plan.sound.Converted() &&
+                         probe.Open(t.format, t.codecRate, t.codecChannels);
     WalkFlvAudio(data, size, header, [&](const FlvAudioTag& tag) {
         const uint8_t* body = data + tag.dataStart;
         const size_t length = tag.dataSize;
@@ -75,25 +96,28 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvTr
                 bytes += length;
                 break;
             case SoundCoding::Adpcm:
-                t.sampleFrames +=
-                    CAdpcmDecoder::RangeFrameCount(body, length, t.channels == 2, true);
+                frames += CAdpcmDecoder::RangeFrameCount(body, length, element.channels == 2, true);
                 break;
             case SoundCoding::Mp3:
                 mp3.Add(body, length);
                 break;
             case SoundCoding::Libav:
                 if (t.format == kFormatAac) {
-                    // AACPacketType: 0 carries the AudioSpecificConfig, 1 a raw frame.
+                    // AACPacketType: 0 carries the AudioSpecificConfig, 1 a raw frame; a frame
+                    // before any configuration has no decoder to go to.
                     if (length > 1 && body[0] == 0 && aacConfig.empty()) {
                         aacConfig.assign(body + 1, body + length);
-                    } else if (length > 1 && body[0] == 1) {
+                    } else if (length > 1 && body[0] == 1 && !aacConfig.empty()) {
                         ++aacFrames;
                         if (aacFirstFrames.size() < 2) {
                             aacFirstFrames.emplace_back(body + 1, body + length);
                         }
                     }
                 } else {
-                    t.sampleFrames += CodecDataFrames(body, length, t.format, t.channels, false);
+                    frames += CodecDataFrames(body, length, t.format, element.channels, false);
+                    if (probing && !decodes && length > 0) {
+                        probe.Add(body, length);
+                    }
                 }
                 break;
             case SoundCoding::None:
@@ -101,25 +125,36 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvTr
         }
         return true;
     });
+    t.counted = true;
     if (coding == SoundCoding::Pcm) {
-        t.sampleFrames = bytes / (size_t{t.channels} * (t.bitsPerSample / 8u));
+        frames = bytes / (size_t{element.channels} * (element.bitsPerSample / 8u));
     } else if (coding == SoundCoding::Mp3) {
-        t.sampleFrames = mp3.Samples();
+        frames = mp3.Samples();
+        decoded = mp3.DecodedSamples();
         if (mp3.Found()) {
-            t.sampleRate = mp3.First().sampleRate;
-            t.channels = mp3.First().channels;
+            element.sampleRate = mp3.First().sampleRate;
+            element.channels = mp3.First().channels;
         }
     } else if (t.format == kFormatAac) {
         uint32_t perFrame = FormatInfo(kFormatAac).frameSamples;
-        AacConfigFigures(aacConfig, t.sampleRate, t.channels);
+        AacConfigFigures(aacConfig, element.sampleRate, element.channels);
         CCodecDecoder::Probed probed;
-        if (t.skip == Failure::None &&
-            CCodecDecoder::Probe(t.format, 0, 0, aacConfig, aacFirstFrames, probed)) {
-            t.sampleRate = probed.sampleRate;
-            t.channels = probed.channels;
-            perFrame = probed.framesPerPacket;
+        if (plan.sound.Converted()) {
+            decodes = CCodecDecoder::Probe(t.format, 0, 0, aacConfig, aacFirstFrames, probed);
+            if (decodes) {
+                element.sampleRate = probed.sampleRate;
+                element.channels = probed.channels;
+                perFrame = probed.framesPerPacket;
+            }
         }
-        t.sampleFrames = aacFrames * perFrame;
+        frames = aacFrames * perFrame;
+    }
+    if (probing && !decodes) {
+        probe.Finish();
+    }
+    element.sampleCount = static_cast<uint32_t>(std::min<uint64_t>(frames, UINT32_MAX));
+    if (t.decoded && plan.sound.Converted() && !decodes) {
+        plan.sound.skip = Failure::NothingDecoded;
     }
 }
 
@@ -130,41 +165,35 @@ FlvPlan PlanFlv(const uint8_t* data, size_t size, const FlvHeader& header,
                 bool count) {
     FlvPlan plan;
     WalkFlvAudio(data, size, header, [&](const FlvAudioTag& tag) {
-        plan.track = TrackOf(tag, options);
+        TrackOf(tag, options, plan);
         return false;
     });
-    FlvTrackPlan& t = plan.track;
-    if (!t.hasAudio) {
-        t.skip = Failure::NoAudioTrack;
+    PlannedSound& sound = plan.sound;
+    if (!plan.track.hasAudio) {
+        sound.skip = Failure::NoAudioTrack;
         return plan;
     }
+    uint64_t decoded = 0;
     if (count) {
-        CountTrack(data, size, header, t);
+        CountTrack(data, size, header, plan, decoded);
     }
-    PlannedSound sound;
-    sound.kind = SoundKind::Track;
-    sound.format = t.format;
-    sound.skip = t.skip;
-    sound.skipDetail = t.skipDetail;
-    sound.isMp3 = toMp3;
-    sound.sampleRate = t.sampleRate;
-    sound.channels = t.channels;
-    sound.bitsPerSample = t.decoded ? 16 : t.bitsPerSample;
-    sound.sampleFrames = t.sampleFrames;
-    if (toMp3 && !t.elementIsMp3) {
-        sound.sampleRate = CMp3Encoder::RateFor(sound.sampleRate, sound.channels);
-    } else if (!toMp3 && t.elementIsMp3) {
-        sound.bitsPerSample = 16;
+    OutputItem& output = sound.output;
+    output = sound.element;
+    output.isMp3 = toMp3 ? 1 : 0;
+    if (toMp3 && !sound.element.isMp3) {
+        output.sampleRate = CMp3Encoder::RateFor(output.sampleRate, output.channels);
+    } else if (!toMp3 && sound.element.isMp3) {
+        output.bitsPerSample = 16;
+        output.sampleCount = static_cast<uint32_t>(std::min<uint64_t>(decoded, UINT32_MAX));
     }
-    if (t.skip == Failure::None) {
+    if (sound.Converted()) {
         // The names a conversion takes: the element's, then the output's in the target form.
-        COutputNames names(outputBase, false);
-        sound.path = names.Plain(outputBase, t.elementIsMp3 ? ".mp3" : ".wav");
-        if (t.elementIsMp3 != toMp3) {
-            sound.path = names.Plain(outputBase, toMp3 ? ".mp3" : ".wav");
-        }
+        COutputNames names(outputBase);
+        sound.element.path = names.Plain(outputBase, sound.element.isMp3 ? ".mp3" : ".wav");
+        output.path = sound.Transcoded() ? names.Plain(outputBase, toMp3 ? ".mp3" : ".wav")
+                                         : sound.element.path;
     }
-    plan.list.sounds.push_back(std::move(sound));
+    plan.list.sounds.push_back(sound);
     return plan;
 }
 

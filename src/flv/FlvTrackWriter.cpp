@@ -2,38 +2,44 @@
 
 #include <errno.h>
 
+#include <algorithm>
+
 #include "audio/CAdpcmDecoder.h"
+#include "audio/CCodecSound.h"
 #include "audio/Mp3Frame.h"
 #include "audio/WavFile.h"
+#include "engine/BitReader.h"
+#include "engine/File.h"
+#include "engine/OutputNaming.h"
 #include "engine/SoundFormat.h"
 
 namespace kelvora {
 
-bool CFlvTrackWriter::Write(FlvElement& element) {
-    element = FlvElement{};
-    element.isMp3 = m_plan.elementIsMp3;
-    element.sampleRate = m_plan.sampleRate;
-    element.channels = m_plan.channels;
-    element.bitsPerSample = m_plan.bitsPerSample;
-    return m_plan.decoded ? WriteDecoded(element) : WriteCopied(element);
+bool CFlvTrackWriter::Write(OutputItem& element) {
+    element = m_plan.sound.element;
+    return m_plan.track.decoded ? WriteDecoded(element) : WriteCopied(element);
 }
 
-bool CFlvTrackWriter::WriteCopied(FlvElement& element) {
-    element.path = m_names.Plain(m_names.Base(), element.isMp3 ? ".mp3" : ".wav");
+bool CFlvTrackWriter::WriteCopied(OutputItem& element) {
     if (element.path.empty()) {
         m_report.Fail(Failure::NoWritableFolder);
         return false;
     }
-    CFile file = m_names.TakeFile(element.path);
-    const bool created = element.isMp3 ? OpenOutput(file, element.path)
-                                       : CreateWavFile(file, element.path, element.channels == 2,
-                                                       element.bitsPerSample, element.sampleRate);
+    CFile file;
+    element.path = ClaimPlannedName(element.path, file);
+    const bool created = !element.path.empty() &&
+                         (element.isMp3 || CreateWavFile(file, element.path, element.channels == 2,
+                                                         element.bitsPerSample,
+                                                         element.sampleRate));
     if (!created) {
         m_report.Fail(WriteFailure(errno));
-        RemoveFile(element.path);
+        if (!element.path.empty()) {
+            RemoveFile(element.path);
+        }
+        element.path.clear();
         return false;
     }
-    const bool adpcm = m_plan.format == kFormatAdpcm;
+    const bool adpcm = m_plan.track.format == kFormatAdpcm;
     const bool stereo = element.channels == 2;
     CMp3FrameCounter mp3;
     uint64_t bytes = 0;
@@ -65,39 +71,40 @@ bool CFlvTrackWriter::WriteCopied(FlvElement& element) {
     if (!written) {
         m_report.Fail(WriteFailure(file.WriteError()));
         RemoveFile(element.path);
+        element.path.clear();
         return false;
     }
     if (element.isMp3) {
         // The stream's own figures, as its frames give them.
-        element.sampleFrames = mp3.Samples();
+        element.sampleCount = static_cast<uint32_t>(std::min<uint64_t>(mp3.Samples(), UINT32_MAX));
         if (mp3.Found()) {
             element.sampleRate = mp3.First().sampleRate;
             element.channels = mp3.First().channels;
         }
     } else {
-        element.sampleFrames = bytes / (size_t{element.channels} * (element.bitsPerSample / 8u));
+        element.sampleCount = static_cast<uint32_t>(std::min<uint64_t>(
+            bytes / (size_t{element.channels} * (element.bitsPerSample / 8u)), UINT32_MAX));
     }
     return true;
 }
 
-bool CFlvTrackWriter::WriteDecoded(FlvElement& element) {
-    CCodecSound sound([this](CFile& claimed) {
-        const std::string path = m_names.Plain(m_names.Base(), ".wav");
-        claimed = m_names.TakeFile(path);
-        return path;
-    });
-    const bool aac = m_plan.format == kFormatAac;
-    if (!aac && !sound.Open(m_plan.format, m_plan.sampleRate, m_plan.channels)) {
+bool CFlvTrackWriter::WriteDecoded(OutputItem& element) {
+    const FlvTrackPlan& track = m_plan.track;
+    const std::string planned = element.path;
+    CCodecSound sound([&planned](CFile& claimed) { return ClaimPlannedName(planned, claimed); });
+    const bool aac = track.format == kFormatAac;
+    if (!aac && !sound.Open(track.format, track.codecRate, track.codecChannels)) {
         m_report.detail = sound.LibraryError();
         m_report.Fail(sound.Failed() == Failure::LibraryMissing ? Failure::LibraryMissing
                                                                 : Failure::FormatUnsupported,
-                      m_plan.format);
+                      track.format);
+        element.path.clear();
         return false;
     }
     std::vector<uint8_t> aacConfig;
     WalkFlvAudio(m_data, m_size, m_header, [&](const FlvAudioTag& tag) {
         // A track keeps the format of its first tag: a tag of another format is not its sound.
-        if (tag.Format() != m_plan.format) {
+        if (tag.Format() != track.format) {
             return true;
         }
         const uint8_t* data = m_data + tag.dataStart;
@@ -111,7 +118,7 @@ bool CFlvTrackWriter::WriteDecoded(FlvElement& element) {
                 const std::vector<uint8_t> config(data + 1, data + length);
                 if (!sound.IsOpen() || config != aacConfig) {
                     aacConfig = config;
-                    sound.Open(m_plan.format, 0, 0, config.data(), config.size());
+                    sound.Open(track.format, 0, 0, config.data(), config.size());
                 }
                 return sound.Failed() == Failure::None;
             }
@@ -125,15 +132,16 @@ bool CFlvTrackWriter::WriteDecoded(FlvElement& element) {
     });
     if (!sound.Finish()) {
         m_report.detail = sound.LibraryError();
-        m_report.Fail(sound.Failed(), m_plan.format);
+        m_report.Fail(sound.Failed(), track.format);
+        element.path.clear();
         return false;
     }
     element.path = sound.Path();
-    element.isMp3 = false;
+    element.isMp3 = 0;
     element.sampleRate = sound.SampleRate();
     element.channels = sound.Channels();
     element.bitsPerSample = 16;
-    element.sampleFrames = sound.SampleCount();
+    element.sampleCount = sound.SampleCount();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/File.h"
 #include "engine/OutputNaming.h"
+#include "swf/SwfSoundWriter.h"
 
 namespace kelvora {
 
@@ -11,9 +12,7 @@ void CSwfReader::Reset() {
     m_report.Clear();
     m_records = SwfRecords{};
     m_plan = SwfPlan{};
-    m_elements.clear();
     m_outputs.clear();
-    m_names = COutputNames({}, true);
 }
 
 bool CSwfReader::Open(const std::string& path, bool headerOnly) {
@@ -54,14 +53,23 @@ bool CSwfReader::WalkTags() {
     return true;
 }
 
+void CSwfReader::PlanWalked(const std::string& outputBase, bool toMp3) {
+    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3, outputBase,
+                     m_mostOutputs);
+}
+
+void CSwfReader::WritePlanned(bool elementsOnly) {
+    CSwfSoundWriter writer(m_records, m_plan, m_container.Bytes(), m_report);
+    m_outputs = elementsOnly ? writer.WriteElements() : writer.WriteOutputs();
+}
+
 bool CSwfReader::Plan(const std::string& path, bool toMp3) {
     Reset();
     if (!m_container.Open(path, false, m_options.allFormats, m_report)) {
         return false;
     }
     WalkTags();
-    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3,
-                     PlannedOutputBase(path, SourceKind::Swf), m_mostOutputs);
+    PlanWalked(PlannedOutputBase(path, SourceKind::Swf), toMp3);
     if (m_container.Truncated()) {
         m_report.Cut();
         return false;
@@ -70,23 +78,14 @@ bool CSwfReader::Plan(const std::string& path, bool toMp3) {
 }
 
 void CSwfReader::WriteElements(bool forMp3) {
-    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, forMp3, m_outputBase,
-                     m_mostOutputs);
-    m_names = COutputNames(m_outputBase, true);
-    m_elements = CSwfElementWriter(m_records, m_plan, m_container.Bytes(), m_options, forMp3,
-                                   m_names, m_report)
-                     .Write();
-    m_outputs.clear();
-    for (const SwfElement& element : m_elements) {
-        m_outputs.push_back(element.item);
-    }
+    PlanWalked(m_outputBase, forMp3);
+    WritePlanned(true);
 }
 
 bool CSwfReader::Cut() {
-    for (const SwfElement& element : m_elements) {
-        RemoveFile(element.item.path);
+    for (const OutputItem& output : m_outputs) {
+        RemoveFile(output.path);
     }
-    m_elements.clear();
     m_outputs.clear();
     m_report.Cut();
     return false;
@@ -103,11 +102,13 @@ bool CSwfReader::ExtractElements(const std::string& path, bool forMp3) {
 }
 
 bool CSwfReader::Convert(const std::string& path, bool toMp3) {
-    if (!ExtractElements(path, toMp3)) {
+    if (!Open(path, false)) {
         return false;
     }
-    Transcode(toMp3);
-    return true;
+    WalkTags();
+    PlanWalked(m_outputBase, toMp3);
+    WritePlanned(false);
+    return m_container.Truncated() ? Cut() : true;
 }
 
 bool CSwfReader::WalkBorrowed(const uint8_t* data, size_t size, const std::string& outputBase) {
@@ -125,8 +126,7 @@ bool CSwfReader::PlanMemory(const uint8_t* data, size_t size, const std::string&
     if (!WalkBorrowed(data, size, outputBase)) {
         return false;
     }
-    m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3, outputBase,
-                     m_mostOutputs);
+    PlanWalked(outputBase, toMp3);
     return true;
 }
 
@@ -135,21 +135,9 @@ bool CSwfReader::ConvertMemory(const uint8_t* data, size_t size, const std::stri
     if (!WalkBorrowed(data, size, outputBase)) {
         return false;
     }
-    WriteElements(toMp3);
-    Transcode(toMp3);
+    PlanWalked(outputBase, toMp3);
+    WritePlanned(false);
     return true;
-}
-
-void CSwfReader::Transcode(bool toMp3) {
-    TranscodeSwfElements(m_elements, toMp3, m_names, m_report);
-    // A movie with a single element drops "_001" from its name when the shorter name is free.
-    if (m_elements.size() == 1) {
-        m_elements.front().item.path = m_names.WithoutSingleNumber(m_elements.front().item.path);
-    }
-    m_outputs.clear();
-    for (const SwfElement& element : m_elements) {
-        m_outputs.push_back(element.item);
-    }
 }
 
 }  // namespace kelvora

@@ -11,7 +11,6 @@
 #include "engine/Records.h"
 #include "engine/SoundPlan.h"
 #include "swf/CSwfContainer.h"
-#include "swf/SwfElementWriter.h"
 #include "swf/SwfPlan.h"
 #include "swf/SwfWalk.h"
 
@@ -48,7 +47,8 @@ class CSwfReader {
 
     // What a conversion to MP3 (or WAV) would make of the movie, writing nothing: Planned().
     bool Plan(const std::string& path, bool toMp3);
-    // Converts one movie: every sound element is written and brought to the target format.
+    // Converts one movie: the plan made, and every sound written as it says (its element, then
+    // its output in the target's form). Elements() are the outputs written.
     bool Convert(const std::string& path, bool toMp3);
     // The first half of a conversion: every sound element written in its own form (MP3 copied,
     // PCM and decoded sound in WAV files), listed, numbered from 001. `forMp3` says which target
@@ -92,10 +92,12 @@ class CSwfReader {
     // Opens a movie whose bytes the caller keeps (one inside another file) and walks it, its
     // outputs named from `outputBase`.
     bool WalkBorrowed(const uint8_t* data, size_t size, const std::string& outputBase);
+    // Plans the walked movie's conversion with its outputs named from `outputBase`.
+    void PlanWalked(const std::string& outputBase, bool toMp3);
+    // Writes the planned sounds: their outputs, or (`elementsOnly`) their elements.
+    void WritePlanned(bool elementsOnly);
     // The file was cut short while it was read: what was written of it goes, and it failed.
     bool Cut();
-    // The second half of a conversion: every element brought to the target and named.
-    void Transcode(bool toMp3);
 
     CSwfContainer m_container;
     std::string m_outputBase;
@@ -106,19 +108,7 @@ class CSwfReader {
     uint64_t m_mostInflated = UINT64_MAX;
     SwfRecords m_records;
     SwfPlan m_plan;
-    std::vector<SwfElement> m_elements;
     std::vector<OutputItem> m_outputs;
-    // The names of one conversion: the target pass goes on counting where the elements ended,
-    // as the plan does.
-    COutputNames m_names{{}, true};
 };
-
-// Brings every element to the target's form: WAV elements encoded to MP3, MP3 elements decoded
-// to WAV (shaped where they keep their timing), each under the element's own name with the new
-// extension when it is free, else the next number; the element goes once its output is whole.
-// An element that cannot be brought stays as it is and the report says why. The outputs'
-// figures are those of the files written.
-void TranscodeSwfElements(std::vector<SwfElement>& elements, bool toMp3, COutputNames& names,
-                          ConversionReport& report);
 
 }  // namespace kelvora

@@ -63,6 +63,22 @@ Failure SkipOf(const SwfSound& s, const ConversionOptions& options) {
     return s.IsStream() && s.samplesPerBlock == 0 ? Failure::EmptyStreamHead : Failure::None;
 }
 
+// The decoded sample frames an MP3 sound of `decoded` frames gives when shaped.
+uint64_t ShapedFrames(const Mp3ToWavShape& shape, uint64_t decoded) {
+    if (shape.keep != UINT64_MAX) {
+        return shape.keep;
+    }
+    uint64_t silences = 0;
+    for (const Mp3ToWavShape::Silence& silence : shape.silences) {
+        silences += silence.frames;
+    }
+    return decoded - std::min(decoded, shape.skip) + silences;
+}
+
+uint32_t Clamp32(uint64_t frames) {
+    return static_cast<uint32_t>(std::min<uint64_t>(frames, UINT32_MAX));
+}
+
 class SwfPlanner {
   public:
     SwfPlanner(const uint8_t* bytes, const SwfHeader& header, const ConversionOptions& options,
@@ -73,13 +89,18 @@ class SwfPlanner {
           m_toMp3(toMp3),
           m_timed(options.keepTiming && header.frameRate88 != 0) {}
 
-    SwfSoundPlan Element(const SwfSound& s) const;
+    SwfSoundPlan Plan(const SwfSound& s) const;
 
   private:
-    void Event(const SwfSound& s, SwfSoundPlan& p) const;
-    // Returns the sample frames the stream's blocks claim: PCM the head's samples per block for
-    // every block, empty ones too; MP3 the blocks' own counts; the others what they hold.
-    uint64_t Stream(const SwfSound& s, SwfSoundPlan& p) const;
+    // The element's figures and how it is written; `decoded` receives what an MP3 element
+    // decodes to (shaped, when it keeps its timing).
+    void Event(const SwfSound& s, SwfSoundPlan& p, uint64_t& decoded) const;
+    // The same for a stream; returns the sample frames its blocks claim (PCM the head's samples
+    // per block for every block, empty ones too; MP3 the blocks' own counts; the others what
+    // they hold): a stream that claims none gives no file.
+    uint64_t Stream(const SwfSound& s, SwfSoundPlan& p, uint64_t& decoded) const;
+    // Whether anything of a libavcodec format's sound decodes.
+    bool Decodes(const SwfSound& s, const SwfSoundPlan& p) const;
 
     const uint8_t* m_bytes;
     const SwfHeader& m_header;
@@ -88,55 +109,83 @@ class SwfPlanner {
     bool m_timed;
 };
 
-SwfSoundPlan SwfPlanner::Element(const SwfSound& s) const {
+SwfSoundPlan SwfPlanner::Plan(const SwfSound& s) const {
     SwfSoundPlan p;
-    p.skip = SkipOf(s, m_options);
+    PlannedSound& sound = p.sound;
+    sound.kind = s.IsStream() ? SoundKind::Stream : SoundKind::Event;
+    sound.sprite = s.sprite;
+    sound.characterId = s.characterId;
+    sound.format = s.format;
+    sound.skip = SkipOf(s, m_options);
+    if (sound.skip == Failure::LibraryMissing) {
+        sound.skipDetail = CCodecDecoder::LibraryError();
+    }
     p.listed = !s.IsStream() || s.HasBlocks();
     // A stream is told of once it has sound; a head without samples per block is no stream.
-    p.told = p.skip != Failure::None && p.skip != Failure::EmptyStreamHead && p.listed &&
+    p.told = sound.skip != Failure::None && sound.skip != Failure::EmptyStreamHead && p.listed &&
              !(s.IsStream() && s.samplesPerBlock == 0);
-    p.named = p.skip == Failure::None;
+    p.named = sound.skip == Failure::None;
     const SoundFormatInfo& info = FormatInfo(s.format);
-    p.elementIsMp3 = info.coding == SoundCoding::Mp3;
-    p.sampleRate = info.movie.sampleRate != 0 ? info.movie.sampleRate : SoundRate(s.rateIndex);
-    p.channels = info.movie.mono || !s.isStereo ? 1 : 2;
-    p.bitsPerSample = s.is16Bit ? 16 : 8;
+    OutputItem& element = sound.element;
+    element.isMp3 = info.coding == SoundCoding::Mp3 ? 1 : 0;
+    element.sampleRate = info.movie.sampleRate != 0 ? info.movie.sampleRate : SoundRate(s.rateIndex);
+    element.channels = info.movie.mono || !s.isStereo ? 1 : 2;
+    element.bitsPerSample = s.is16Bit ? 16 : 8;
     if (info.coding == SoundCoding::Libav) {
-        p.codecRate = p.sampleRate;
-        p.codecChannels = p.channels;
+        p.codecRate = element.sampleRate;
+        p.codecChannels = element.channels;
     }
     // Skipped sounds are listed with their figures too.
+    uint64_t decoded = 0;
     if (s.IsStream()) {
         // A stream whose blocks say they hold no samples leaves no file; its number is used.
-        if (Stream(s, p) == 0 && p.skip == Failure::None) {
-            p.skip = Failure::NoSamples;
+        if (Stream(s, p, decoded) == 0 && sound.skip == Failure::None) {
+            sound.skip = Failure::NoSamples;
         }
     } else {
-        Event(s, p);
+        Event(s, p, decoded);
+    }
+    // A sound of which nothing decodes leaves no file either, and is told; its number is used.
+    if (sound.skip == Failure::None && info.coding == SoundCoding::Libav && !Decodes(s, p)) {
+        sound.skip = Failure::NothingDecoded;
+        p.told = true;
+    }
+    // The output: the element, or what the encoder or the decoder makes of it.
+    OutputItem& output = sound.output;
+    output = element;
+    output.isMp3 = m_toMp3 ? 1 : 0;
+    if (m_toMp3 && !element.isMp3) {
+        output.sampleRate = CMp3Encoder::RateFor(element.sampleRate, element.channels);
+    } else if (!m_toMp3 && element.isMp3) {
+        output.bitsPerSample = 16;
+        output.sampleCount = Clamp32(p.shaped ? ShapedFrames(p.shape, decoded) : decoded);
     }
     return p;
 }
 
-void SwfPlanner::Event(const SwfSound& s, SwfSoundPlan& p) const {
+void SwfPlanner::Event(const SwfSound& s, SwfSoundPlan& p, uint64_t& decoded) const {
+    OutputItem& element = p.sound.element;
     const uint8_t* data = m_bytes + s.dataStart;
     const size_t size = s.dataEnd - s.dataStart;
     switch (FormatInfo(s.format).coding) {
         case SoundCoding::Pcm:
-            p.sampleFrames = size / (p.channels * (p.bitsPerSample / 8u));
+            element.sampleCount =
+                Clamp32(size / (element.channels * (element.bitsPerSample / 8u)));
             break;
         case SoundCoding::Adpcm:
             // A count is a claim: never more than the tag's data can hold.
-            p.sampleFrames = CAdpcmDecoder::BoundSampleCount(s.sampleCount, size, s.isStereo);
+            element.sampleCount = CAdpcmDecoder::BoundSampleCount(s.sampleCount, size, s.isStereo);
             break;
         case SoundCoding::Mp3: {
             CMp3FrameCounter frames;
             frames.Add(data, size);
             if (frames.Found()) {
-                p.sampleRate = frames.First().sampleRate;
-                p.channels = frames.First().channels;
+                element.sampleRate = frames.First().sampleRate;
+                element.channels = frames.First().channels;
             }
-            p.sampleFrames = s.sampleCount;
-            p.decodedFrames = frames.Samples();
+            // What the file holds: its frames, whatever the tag claims.
+            element.sampleCount = Clamp32(frames.Samples());
+            decoded = frames.DecodedSamples();
             if (m_options.keepTiming) {
                 // As WAV it starts where its samples do, after the latency the encoder left
                 // and the decoder's own delay, and lasts as long as the tag says: a count is a
@@ -145,44 +194,57 @@ void SwfPlanner::Event(const SwfSound& s, SwfSoundPlan& p) const {
                 p.shaped = true;
                 p.shape.skip =
                     static_cast<uint64_t>(std::max<int16_t>(s.seekSamples, 0)) + kMp3DecoderDelay;
-                const uint64_t held = p.decodedFrames - std::min(p.decodedFrames, p.shape.skip);
+                const uint64_t held = decoded - std::min(decoded, p.shape.skip);
                 const uint64_t frame = frames.Found() ? frames.First().samplesPerFrame : 1152;
                 p.shape.keep = std::min<uint64_t>(s.sampleCount, held + frame);
             }
             break;
         }
         case SoundCoding::Libav:
-            p.sampleFrames = CodecDataFrames(data, size, s.format, p.channels, true);
+            element.sampleCount =
+                Clamp32(CodecDataFrames(data, size, s.format, element.channels, true));
             break;
         case SoundCoding::None:
             break;
     }
 }
 
-uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p) const {
+uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p, uint64_t& decoded) const {
+    OutputItem& element = p.sound.element;
     const SoundCoding coding = FormatInfo(s.format).coding;
     uint64_t bytes = 0;   // PCM: the blocks' bytes and the silences' in one run
     uint64_t frames = 0;  // the others
     uint64_t claimed = 0;
+    uint64_t counted = 0;  // MP3: the blocks' own counts so far, where a silence goes
     CMp3FrameCounter mp3;
-    // An MP3 stream's gaps are counted in the rate of its frames.
+    // An MP3 stream's gaps are counted in the rate of its first frame, which its silent frames
+    // are shaped like: the first frame found in a block of its own.
     Mp3FrameHeader first;
     if (coding == SoundCoding::Mp3) {
-        for (const SwfStreamBlock& b : s.blocks) {
+        for (size_t i = 0; i < s.blocks.size(); ++i) {
+            const SwfStreamBlock& b = s.blocks[i];
             if (b.size > 4) {
                 CMp3FrameCounter probe;
                 probe.Add(m_bytes + b.start + 4, b.size - 4);
                 if (probe.Found()) {
                     first = probe.First();
+                    p.modelBlock = i;
+                    p.modelOffset = static_cast<size_t>(probe.FirstOffset());
                     break;
                 }
             }
         }
     }
     CMp3GapFrames gapFrames;
-    const size_t frameBytes = size_t{p.channels} * (p.bitsPerSample / 8u);
-    p.timing = {m_timed, coding == SoundCoding::Mp3 ? first.sampleRate : p.sampleRate,
+    const size_t frameBytes = size_t{element.channels} * (element.bitsPerSample / 8u);
+    p.timing = {m_timed, coding == SoundCoding::Mp3 ? first.sampleRate : element.sampleRate,
                 m_header.frameRate88};
+    if (m_timed && coding == SoundCoding::Mp3) {
+        // As WAV: the head's latency seek and the decoder's delay are gone, the gaps exact.
+        p.shaped = !m_toMp3;
+        p.shape.skip =
+            static_cast<uint64_t>(std::max<int16_t>(s.seekSamples, 0)) + kMp3DecoderDelay;
+    }
     ForEachStreamBlock(
         s, p.timing, [&](const SwfStreamBlock& b) { return StreamBlockFrames(m_bytes, s, b); },
         [&](uint64_t gap) {
@@ -197,7 +259,7 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p) const {
                     frames += silent;
                     claimed += silent;
                 } else {
-                    p.gapFrames += gap;  // put in exactly when it is decoded
+                    p.shape.silences.push_back({counted, gap});  // put in exactly when decoded
                 }
             } else if (coding != SoundCoding::Mp3) {
                 frames += gap;
@@ -215,41 +277,61 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p) const {
                         CAdpcmDecoder::BoundSampleCount(s.samplesPerBlock, b.size, s.isStereo);
                     break;
                 case SoundCoding::Mp3:
+                    // A block too short for its sample count and seek fields holds no frames.
                     if (b.size >= 4) {
                         mp3.Add(data + 4, b.size - 4);
                         claimed += Mp3BlockCount(m_bytes, b);
+                        counted += Mp3BlockCount(m_bytes, b);
                     }
                     break;
                 case SoundCoding::Libav:
-                    frames += CodecDataFrames(data, b.size, s.format, p.channels, true);
+                    frames += CodecDataFrames(data, b.size, s.format, element.channels, true);
                     break;
                 case SoundCoding::None:
                     break;
             }
         });
     if (coding == SoundCoding::Pcm) {
-        p.sampleFrames = frameBytes == 0 ? 0 : bytes / frameBytes;
+        element.sampleCount = Clamp32(frameBytes == 0 ? 0 : bytes / frameBytes);
         return claimed + uint64_t{s.samplesPerBlock} * s.emptyBlocks;
     }
     if (coding != SoundCoding::Mp3) {
-        p.sampleFrames = frames;
+        element.sampleCount = Clamp32(frames);
         return frames;
     }
-    {
-        if (mp3.Found()) {
-            p.sampleRate = mp3.First().sampleRate;
-            p.channels = mp3.First().channels;
-        }
-        p.sampleFrames = claimed;  // its blocks' own counts and the silent frames between
-        p.decodedFrames = mp3.Samples() + frames;
-        if (m_timed) {
-            // As WAV: the head's latency seek and the decoder's delay are gone, the gaps exact.
-            p.shaped = true;
-            p.shape.skip =
-                static_cast<uint64_t>(std::max<int16_t>(s.seekSamples, 0)) + kMp3DecoderDelay;
+    if (mp3.Found()) {
+        element.sampleRate = mp3.First().sampleRate;
+        element.channels = mp3.First().channels;
+    }
+    // What the element holds: the blocks' frames and the silent frames between them.
+    element.sampleCount = Clamp32(mp3.Samples() + frames);
+    decoded = mp3.DecodedSamples();
+    return claimed;
+}
+
+bool SwfPlanner::Decodes(const SwfSound& s, const SwfSoundPlan& p) const {
+    // Packets go to a decoder until the first samples come out: a sound that decodes stops at
+    // its first packet, one that never does is read through once.
+    bool decodes = false;
+    CCodecSound probe([&decodes](CFile&) {
+        decodes = true;
+        return std::string();  // no file: the sound ends at its first samples
+    });
+    if (!probe.Open(s.format, p.codecRate, p.codecChannels)) {
+        return false;
+    }
+    if (!s.IsStream()) {
+        probe.AddMovieData(m_bytes + s.dataStart, s.dataEnd - s.dataStart);
+    }
+    for (const SwfStreamBlock& b : s.blocks) {
+        if (decodes || !probe.AddMovieData(m_bytes + b.start, b.size)) {
+            break;
         }
     }
-    return claimed;
+    if (!decodes) {
+        probe.Finish();
+    }
+    return decodes;
 }
 
 }  // namespace
@@ -335,84 +417,58 @@ SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader
                 const ConversionOptions& options, bool toMp3, const std::string& outputBase,
                 uint64_t mostOutputs) {
     SwfPlan plan;
+    plan.toMp3 = toMp3;
     const SwfPlanner planner(bytes, header, options, toMp3);
     uint64_t given = 0;  // outputs so far, in tag order
     for (const SwfSound& s : records.sounds) {
-        SwfSoundPlan p = planner.Element(s);
-        if (p.skip == Failure::None && ++given > mostOutputs) {
-            p.skip = Failure::TooManyOutputs;
+        SwfSoundPlan p = planner.Plan(s);
+        if (p.sound.skip == Failure::None && ++given > mostOutputs) {
+            p.sound.skip = Failure::TooManyOutputs;
             p.named = false;
             p.told = p.listed;
         }
+        if (!s.IsStream() || s.sprite >= 0) {
+            p.sound.names = records.names.AllNamesOf(
+                s.IsStream() ? static_cast<uint16_t>(s.sprite) : s.characterId);
+        }
         plan.sounds.push_back(std::move(p));
     }
-    // The names, as a conversion takes them: every element in tag order, then each output
-    // brought to the target's form in list order, then a single output's "_001" dropped.
-    COutputNames names(outputBase, false);
+    // The names: every element in tag order (a number is used by every sound named, output or
+    // not), then each output brought to the target's form in list order, then a single
+    // output's "_001" dropped.
+    COutputNames names(outputBase);
     CSwfNaming naming(names, records.names, options.linkageNames);
-    std::vector<std::string> paths(records.sounds.size());
     for (size_t i = 0; i < records.sounds.size(); ++i) {
-        const SwfSoundPlan& p = plan.sounds[i];
-        if (p.skip == Failure::None || p.skip == Failure::NoSamples) {
+        PlannedSound& sound = plan.sounds[i].sound;
+        if (plan.sounds[i].named) {
             const std::string path =
-                naming.Element(records.sounds[i], p.elementIsMp3 ? ".mp3" : ".wav");
-            if (p.skip == Failure::None) {
-                paths[i] = path;
+                naming.Element(records.sounds[i], sound.element.isMp3 ? ".mp3" : ".wav");
+            if (sound.Converted()) {
+                sound.element.path = path;
             }
         }
     }
     const std::string_view targetExt = toMp3 ? ".mp3" : ".wav";
+    PlannedSound* single = nullptr;
     size_t outputs = 0;
     for (const size_t i : records.completed) {
-        std::string& path = paths[i];
-        if (!path.empty() && plan.sounds[i].elementIsMp3 != toMp3) {
-            path = names.Renamed(path, targetExt);
+        PlannedSound& sound = plan.sounds[i].sound;
+        if (!sound.element.path.empty()) {
+            sound.output.path = sound.Transcoded() ? names.Renamed(sound.element.path, targetExt)
+                                                   : sound.element.path;
         }
-        outputs += path.empty() ? 0 : 1;
+        if (!sound.output.path.empty()) {
+            single = &sound;
+            ++outputs;
+        }
+    }
+    if (outputs == 1) {
+        single->output.path = names.WithoutSingleNumber(single->output.path);
     }
     for (const size_t i : records.completed) {
-        const SwfSound& s = records.sounds[i];
-        SwfSoundPlan& p = plan.sounds[i];
-        if (!p.listed) {
-            continue;
+        if (plan.sounds[i].listed) {
+            plan.list.sounds.push_back(plan.sounds[i].sound);
         }
-        PlannedSound sound;
-        sound.kind = s.IsStream() ? SoundKind::Stream : SoundKind::Event;
-        sound.sprite = s.sprite;
-        sound.characterId = s.characterId;
-        sound.format = s.format;
-        if (!s.IsStream() || s.sprite >= 0) {
-            sound.names = records.names.AllNamesOf(s.IsStream() ? static_cast<uint16_t>(s.sprite)
-                                                                : s.characterId);
-        }
-        sound.record = i;
-        sound.skip = p.skip;
-        if (p.skip == Failure::LibraryMissing) {
-            sound.skipDetail = CCodecDecoder::LibraryError();
-        }
-        sound.path =
-            outputs == 1 && !paths[i].empty() ? names.WithoutSingleNumber(paths[i]) : paths[i];
-        sound.isMp3 = toMp3;
-        // The output's figures: the element's, or what the encoder or the decoder makes of it.
-        sound.sampleRate = p.sampleRate;
-        sound.channels = p.channels;
-        sound.bitsPerSample = p.bitsPerSample;
-        sound.sampleFrames = p.sampleFrames;
-        if (toMp3 && !p.elementIsMp3) {
-            sound.sampleRate = CMp3Encoder::RateFor(p.sampleRate, p.channels);
-        } else if (!toMp3 && p.elementIsMp3) {
-            // Decoded: every frame, or shaped to its timeline.
-            sound.bitsPerSample = 16;
-            sound.sampleFrames = p.decodedFrames;
-            if (p.shaped) {
-                sound.sampleFrames =
-                    p.shape.keep != UINT64_MAX
-                        ? p.shape.keep
-                        : p.decodedFrames - std::min(p.decodedFrames, p.shape.skip) + p.gapFrames;
-            }
-        }
-        p.listIndex = plan.list.sounds.size();
-        plan.list.sounds.push_back(std::move(sound));
     }
     return plan;
 }

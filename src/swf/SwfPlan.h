@@ -27,42 +27,39 @@ struct StreamTiming {
     uint32_t frameRate88 = 0;
 };
 
-// How one recorded sound of a movie becomes its element (the file it is first written to, in the
-// form that needs no encoding) and then its output.
+// How one recorded sound of a movie is written: the instructions that make its element and its
+// output (their names and figures are its PlannedSound's).
 struct SwfSoundPlan {
-    Failure skip = Failure::None;  // why it gives no output
-    bool named = false;            // it takes a name (and a number), output or not
-    bool listed = false;           // the listing shows it (a stream without blocks is no sound)
-    bool told = false;             // a skip the report tells
-    // The element.
-    bool elementIsMp3 = false;
-    uint32_t sampleRate = 0;
-    uint16_t channels = 0;
-    uint16_t bitsPerSample = 0;
-    uint64_t sampleFrames = 0;   // an MP3 element: as its tags claim; a WAV one: what it holds
-    uint64_t decodedFrames = 0;  // an MP3 element's frames decode to this many sample frames
+    PlannedSound sound;
+    bool named = false;   // it takes a name (and a number), output or not
+    bool listed = false;  // the listing shows it (a stream without blocks is no sound)
+    bool told = false;    // a skip the report tells
     // For a libavcodec format: the rate and channels the decoder is opened with.
     uint32_t codecRate = 0;
     uint16_t codecChannels = 0;
-    // MP3 sound that keeps its timing on its way into WAV: how the decoded sound is shaped, and
-    // the silence its stream's gaps put in.
+    StreamTiming timing;  // a stream's: where its blocks fall
+    // An MP3 stream that keeps its timing: the frame its silent frames are shaped like (in the
+    // block `modelBlock`, `modelOffset` bytes into its frames), and how its decoded sound is
+    // shaped into WAV (also an MP3 event's).
+    size_t modelBlock = SIZE_MAX;
+    size_t modelOffset = 0;
     bool shaped = false;
     Mp3ToWavShape shape;
-    uint64_t gapFrames = 0;
-    StreamTiming timing;  // a stream's: where its blocks fall
-    size_t listIndex = SIZE_MAX;  // in the plan's list
 };
 
-// What a conversion of a movie makes: the list of its sounds and outputs, and how each recorded
-// sound (in tag order) is made.
+// What a conversion of a movie makes: how each recorded sound (in tag order) is written, and the
+// list of its sounds in the order outputs are listed (copies of those listed).
 struct SwfPlan {
-    SourcePlan list;
+    bool toMp3 = true;
     std::vector<SwfSoundPlan> sounds;
+    SourcePlan list;
 };
 
-// Plans a conversion to MP3 (or WAV) of the recorded sounds: what is skipped and why, the
-// elements' and outputs' forms, rates, channels and lengths as the data tells them without
-// decoding, and the names the outputs take under `outputBase` in the folder as it is.
+// Plans a conversion to MP3 (or WAV) of the recorded sounds: what is skipped and why (a sound of
+// a libavcodec format of which nothing decodes too), the elements' and outputs' forms, rates,
+// channels and lengths (what the decoders will give included), and the names the elements and
+// outputs take under `outputBase` in the folder as it is: every element in tag order, then each
+// output brought to the target's form in list order, then a single output's "_001" dropped.
 // Past `mostOutputs` outputs (in tag order) the sounds are skipped (TooManyOutputs).
 SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader& header,
                 const ConversionOptions& options, bool toMp3, const std::string& outputBase,
@@ -76,7 +73,6 @@ class CSwfNaming {
     CSwfNaming(COutputNames& names, const SwfNames& linkage, bool useLinkage)
         : m_names(names), m_linkage(linkage), m_useLinkage(useLinkage) {}
     std::string Element(const SwfSound& sound, std::string_view ext);
-    COutputNames& Names() { return m_names; }
 
   private:
     COutputNames& m_names;

@@ -68,8 +68,9 @@ TEST(SwfCatalogue, NumbersAreTakenAtCreationAndElementsListedWhenComplete) {
     // The event MP3 is its data after the seek field; the stream, each block from its 5th byte.
     EXPECT_EQ(ReadFileBytes(e.elements[0].path), frames);
     EXPECT_EQ(ReadFileBytes(e.elements[2].path), Concat({frames, frames}));
-    EXPECT_EQ(e.elements[2].sampleCount, 2304u);  // the blocks' own sample counts
-    EXPECT_EQ(e.elements[0].sampleCount, 2304u);
+    // What the files hold: their frames, 576 sample frames each at 22050 Hz.
+    EXPECT_EQ(e.elements[2].sampleCount, 2 * 576 * ScanMp3Frames(frames).frames);
+    EXPECT_EQ(e.elements[0].sampleCount, 576 * ScanMp3Frames(frames).frames);
     EXPECT_EQ(e.elements[0].isMp3, 1u);
     EXPECT_EQ(e.elements[1].isMp3, 0u);
     EXPECT_EQ(e.elements[1].sampleRate, 11025u);

@@ -118,7 +118,7 @@ TEST_F(SwfExtraction, ATranscodedElementNeverReplacesAFileItDidNotMake) {
     ASSERT_TRUE(m_reader.Plan(two, true));
     std::vector<std::string> planned;
     for (const PlannedSound& sound : m_reader.Planned().sounds) {
-        planned.push_back(FileNamePart(sound.path));
+        planned.push_back(FileNamePart(sound.output.path));
     }
     ASSERT_TRUE(m_reader.Convert(two, true));
     std::vector<std::string> written;

@@ -190,7 +190,7 @@ TEST(SwfTiming, AStreamAheadOfItsFramesPlaysOnWithoutBreaks) {
         TempDir dir;
         const std::string path = dir.File("clip.swf");
         ASSERT_TRUE(WriteFileBytes(path, BuildSwf(movie)));
-        const FileListing listing = ListSounds(path, timed, toMp3, "--all-formats");
+        const FileListing listing = ListSounds(path, timed, toMp3);
         CSwfReader reader;
         reader.SetOptions(timed);
         ASSERT_TRUE(reader.Convert(path, toMp3));
@@ -204,7 +204,7 @@ TEST(SwfTiming, AStreamAheadOfItsFramesPlaysOnWithoutBreaks) {
             EXPECT_EQ(out.sampleCount, 154u * 1152 - kMp3DecoderDelay);
         }
         ASSERT_EQ(listing.sounds.size(), 1u);
-        EXPECT_EQ(listing.sounds[0].sampleFrames, out.sampleCount) << toMp3;
+        EXPECT_EQ(listing.sounds[0].output.sampleCount, out.sampleCount) << toMp3;
     }
 }
 
@@ -262,7 +262,7 @@ TEST(SwfTiming, Mp3EventSoundsLoseTheirLatencyOnTheWayToWav) {
     CSwfReader listing;
     listing.SetOptions(ConversionOptions{.keepTiming = true});
     ASSERT_TRUE(listing.Plan(dir.File("clip.swf"), false));
-    EXPECT_EQ(listing.Planned().sounds.at(0).sampleFrames, held);
+    EXPECT_EQ(listing.Planned().sounds.at(0).output.sampleCount, held);
 }
 
 TEST(SwfNames, SoundsTakeTheirLinkageNamesAndTheOthersKeepTheirNumbers) {
@@ -296,14 +296,13 @@ TEST(SwfNames, SoundsTakeTheirLinkageNamesAndTheOthersKeepTheirNumbers) {
             RemoveFile(e.path);
         }
         const FileListing listing =
-            ListSounds(dir.File("clip.swf"), ConversionOptions{.linkageNames = linkage}, false,
-                       "--all-formats");
+            ListSounds(dir.File("clip.swf"), ConversionOptions{.linkageNames = linkage}, false);
         ASSERT_EQ(listing.sounds.size(), names.size());
         for (size_t i = 0; i < names.size(); ++i) {
-            EXPECT_EQ(listing.sounds[i].outputName + ".wav", names[i]);
+            EXPECT_EQ(OutputNameText(listing.sounds[i]) + ".wav", names[i]);
         }
         EXPECT_EQ(listing.sounds[2].names, std::vector<std::string>{"sfx/Door"});
-        EXPECT_EQ(listing.sounds[4].timeline, "sprite 10");
+        EXPECT_EQ(TimelineText(listing.sounds[4]), "sprite 10");
         EXPECT_EQ(listing.sounds[4].names, std::vector<std::string>{"Music"});
     }
 }
@@ -327,34 +326,34 @@ TEST(SwfInventory, ListingsAgreeWithTheCorpusAndWithWhatIsWritten) {
         SCOPED_TRACE(name);
         TempDir dir;
         const std::string path = LinkCorpusFile(name, dir.path());
-        const FileListing listing = ListSounds(path, {}, true, "--all-formats");
+        const FileListing listing = ListSounds(path, {}, true);
         ASSERT_TRUE(listing.read);
         auto& want = sounds[name];
         std::sort(want.begin(), want.end(),
                   [](auto& a, auto& b) { return std::stoi(a["index"]) < std::stoi(b["index"]); });
         ASSERT_EQ(listing.sounds.size(), want.size());
         for (size_t i = 0; i < want.size(); ++i) {
-            const SoundListing& got = listing.sounds[i];
-            EXPECT_EQ(got.kind, want[i]["kind"]);
-            std::string where = got.timeline;
+            const PlannedSound& got = listing.sounds[i];
+            EXPECT_EQ(KindText(got), want[i]["kind"]);
+            std::string where = TimelineText(got);
             where.erase(std::remove(where.begin(), where.end(), ' '), where.end());
             EXPECT_EQ(where, want[i]["where"]);
-            EXPECT_EQ(got.characterId, want[i]["id"].empty() ? "-" : want[i]["id"]);
+            EXPECT_EQ(CharacterIdText(got), want[i]["id"].empty() ? "-" : want[i]["id"]);
             // As the output will have it: LAME takes no 5512 Hz and encodes such sound at 8000.
-            EXPECT_EQ(got.sampleRate, want[i]["rate"] == "5512" && got.converted
-                                          ? 8000u
-                                          : std::stoul(want[i]["rate"]));
-            EXPECT_EQ(std::to_string(got.channels), want[i]["channels"]);
-            EXPECT_EQ(got.converted, want[i]["extractable"] == "yes");
+            EXPECT_EQ(got.output.sampleRate, want[i]["rate"] == "5512" && got.Converted()
+                                                 ? 8000u
+                                                 : std::stoul(want[i]["rate"]));
+            EXPECT_EQ(std::to_string(got.output.channels), want[i]["channels"]);
+            EXPECT_EQ(got.Converted(), want[i]["extractable"] == "yes");
         }
         // The names listed are those the conversion writes, in its order; the lengths those of
         // the sounds as they come out of the movie.
         std::vector<std::string> listed, written;
         std::vector<uint64_t> listedFrames, extractedFrames;
-        for (const SoundListing& s : listing.sounds) {
-            if (s.converted) {
-                listed.push_back(s.outputName);
-                listedFrames.push_back(s.sampleFrames);
+        for (const PlannedSound& s : listing.sounds) {
+            if (s.Converted()) {
+                listed.push_back(OutputNameText(s));
+                listedFrames.push_back(s.output.sampleCount);
             }
         }
         CSwfReader reader;
