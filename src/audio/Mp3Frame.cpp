@@ -139,6 +139,13 @@ void CMp3FrameCounter::Add(const uint8_t* data, size_t size) {
     }
 }
 
+size_t CMp3FrameCounter::BytesToBoundary(size_t limit) const {
+    if (!m_carry.empty()) {
+        return std::min(limit, kFrameLook);
+    }
+    return static_cast<size_t>(std::min<uint64_t>(m_state.skip, limit));
+}
+
 CMp3FrameCounter::State CMp3FrameCounter::Final() const {
     State state = m_state;
     if (!m_carry.empty()) {

@@ -43,6 +43,11 @@ class CMp3FrameCounter {
     Mp3FrameHeader First() const { return Final().first; }
     // Where the first frame begins, counted in bytes from the start of the first piece.
     uint64_t FirstOffset() const { return Final().firstOffset; }
+    // Between frames: no frame, nor the start of one, is waiting for more bytes.
+    bool AtFrameBoundary() const { return m_state.skip == 0 && m_carry.empty(); }
+    // The bytes to add next to reach the end of the frame in hand (or to tell whether the bytes
+    // waiting begin one): at most `limit`.
+    size_t BytesToBoundary(size_t limit) const;
 
   private:
     struct State {

@@ -239,6 +239,15 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p, uint64_t& decode
     const size_t frameBytes = size_t{element.channels} * (element.bitsPerSample / 8u);
     p.timing = {m_timed, coding == SoundCoding::Mp3 ? first.sampleRate : element.sampleRate,
                 m_header.frameRate88};
+    // An MP3 target's silent frames, shaped like the stream's first frame; owed until they can go
+    // in between two of the stream's frames.
+    std::vector<uint8_t> silentFrame;
+    if (m_timed && m_toMp3 && p.modelBlock < s.blocks.size()) {
+        const SwfStreamBlock& model = s.blocks[p.modelBlock];
+        silentFrame = SilentMp3Frame(m_bytes + model.start + 4 + p.modelOffset,
+                                     model.size - 4 - p.modelOffset);
+    }
+    uint64_t owed = 0;
     if (m_timed && coding == SoundCoding::Mp3) {
         // As WAV: the head's latency seek and the decoder's delay are gone, the gaps exact.
         p.shaped = !m_toMp3;
@@ -254,10 +263,9 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p, uint64_t& decode
             } else if (coding == SoundCoding::Mp3 && first.samplesPerFrame != 0) {
                 if (m_toMp3) {
                     // Whole silent frames in the element.
-                    const uint64_t silent =
-                        gapFrames.For(gap, first.samplesPerFrame) * first.samplesPerFrame;
-                    frames += silent;
-                    claimed += silent;
+                    const uint64_t silent = gapFrames.For(gap, first.samplesPerFrame);
+                    owed += silent;
+                    claimed += silent * first.samplesPerFrame;
                 } else {
                     p.shape.silences.push_back({counted, gap});  // put in exactly when decoded
                 }
@@ -279,7 +287,23 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p, uint64_t& decode
                 case SoundCoding::Mp3:
                     // A block too short for its sample count and seek fields holds no frames.
                     if (b.size >= 4) {
-                        mp3.Add(data + 4, b.size - 4);
+                        const uint8_t* held = data + 4;
+                        const size_t size = b.size - 4;
+                        size_t at = 0;
+                        // Silent frames go in between two frames: the frame in hand ends first.
+                        while (owed > 0 && !mp3.AtFrameBoundary() && at < size) {
+                            const size_t take = mp3.BytesToBoundary(size - at);
+                            mp3.Add(held + at, take);
+                            at += take;
+                        }
+                        if (owed > 0 && mp3.AtFrameBoundary() && !silentFrame.empty()) {
+                            p.silentFrames.push_back(
+                                {static_cast<size_t>(&b - s.blocks.data()), at, owed});
+                            for (; owed > 0; --owed) {
+                                mp3.Add(silentFrame.data(), silentFrame.size());
+                            }
+                        }
+                        mp3.Add(held + at, size - at);
                         claimed += Mp3BlockCount(m_bytes, b);
                         counted += Mp3BlockCount(m_bytes, b);
                     }
@@ -304,7 +328,7 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p, uint64_t& decode
         element.channels = mp3.First().channels;
     }
     // What the element holds: the blocks' frames and the silent frames between them.
-    element.sampleCount = Clamp32(mp3.Samples() + frames);
+    element.sampleCount = Clamp32(mp3.Samples());
     decoded = mp3.DecodedSamples();
     return claimed;
 }

@@ -43,6 +43,14 @@ struct SwfSoundPlan {
     // shaped into WAV (also an MP3 event's).
     size_t modelBlock = SIZE_MAX;
     size_t modelOffset = 0;
+    // Where its silent frames go (an MP3 target): before the byte `offset` of the frames of the
+    // block `block`, always between two frames of the stream, never inside one.
+    struct SilentFrames {
+        size_t block = 0;
+        size_t offset = 0;
+        uint64_t count = 0;
+    };
+    std::vector<SilentFrames> silentFrames;
     bool shaped = false;
     Mp3ToWavShape shape;
 };

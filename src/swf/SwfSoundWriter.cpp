@@ -194,21 +194,16 @@ bool CSwfSoundWriter::WriteEvent(const SwfSound& s, const SwfSoundPlan& p, CFile
 bool CSwfSoundWriter::WriteStream(const SwfSound& s, const SwfSoundPlan& p, CFile& file,
                                   OutputItem& item) {
     const bool mp3 = item.isMp3 != 0;
-    // With the timing kept and an MP3 target, frames of the timeline without a block are whole
-    // silent frames of the stream's own shape, modelled on the frame the plan chose.
+    // The silent frames the plan puts in, shaped like the frame it chose, where it says.
     std::vector<uint8_t> silentFrame;
-    Mp3FrameHeader model;
-    if (mp3 && p.timing.timed && m_plan.toMp3 && p.modelBlock < s.blocks.size()) {
-        const SwfStreamBlock& b = s.blocks[p.modelBlock];
-        const uint8_t* frame = m_bytes + b.start + 4 + p.modelOffset;
-        const size_t left = b.size - 4 - p.modelOffset;
-        if (ParseMp3FrameHeader(frame, left, model)) {
-            silentFrame = SilentMp3Frame(frame, left);
-        }
+    if (!p.silentFrames.empty()) {
+        const SwfStreamBlock& model = s.blocks[p.modelBlock];
+        silentFrame = SilentMp3Frame(m_bytes + model.start + 4 + p.modelOffset,
+                                     model.size - 4 - p.modelOffset);
     }
+    auto silent = p.silentFrames.begin();
     const size_t frameBytes = size_t{item.channels} * (item.bitsPerSample / 8u);
     CMp3FrameCounter frames;  // MP3: what is written
-    CMp3GapFrames gapFrames;
     CGatheredWriter out(file);
     ForEachStreamBlock(
         s, p.timing, [&](const SwfStreamBlock& b) { return StreamBlockFrames(m_bytes, s, b); },
@@ -216,20 +211,29 @@ bool CSwfSoundWriter::WriteStream(const SwfSound& s, const SwfSoundPlan& p, CFil
             if (!mp3) {
                 // PCM and ADPCM alike: the element is PCM.
                 WritePcmSilence(out.File(), gap, frameBytes, item.bitsPerSample == 16);
-            } else if (!silentFrame.empty()) {
-                for (uint64_t n = gapFrames.For(gap, model.samplesPerFrame); n > 0; --n) {
-                    out.File().Write(silentFrame.data(), silentFrame.size());
-                    frames.Add(silentFrame.data(), silentFrame.size());
-                }
             }
         },
         [&](const SwfStreamBlock& b) {
             if (mp3) {
                 // A block too short for its sample count and seek fields holds no frames.
-                if (b.size >= 4) {
-                    out.Add(m_bytes + b.start + 4, b.size - 4);
-                    frames.Add(m_bytes + b.start + 4, b.size - 4);
+                if (b.size < 4) {
+                    return;
                 }
+                const uint8_t* held = m_bytes + b.start + 4;
+                const size_t size = b.size - 4;
+                size_t at = 0;
+                if (silent != p.silentFrames.end() && silent->block == size_t(&b - s.blocks.data())) {
+                    at = std::min(silent->offset, size);
+                    out.Add(held, at);
+                    frames.Add(held, at);
+                    for (uint64_t n = silent->count; n > 0; --n) {
+                        out.Add(silentFrame.data(), silentFrame.size());
+                        frames.Add(silentFrame.data(), silentFrame.size());
+                    }
+                    ++silent;
+                }
+                out.Add(held + at, size - at);
+                frames.Add(held + at, size - at);
             } else if (s.format == kFormatAdpcm) {
                 // A block decodes no more than its data can hold: a movie of empty blocks must
                 // not write 256 KB of made-up sound for each of them.
