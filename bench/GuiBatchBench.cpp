@@ -97,12 +97,19 @@ struct Desktop {
     }
 };
 
+// The window's event loop runs until the adding's news have all come in.
+void AwaitAdding(CMainDlg& dlg) {
+    while (dlg.Adding()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
 void BM_QtWindowAdd3000SmallFiles(benchmark::State& state) {
     const std::vector<std::string>& paths = SmallFiles();
     for (auto _ : state) {
         Desktop desktop;
         desktop.dlg.LoadFiles(paths);
-        QApplication::processEvents();
+        AwaitAdding(desktop.dlg);
         if (desktop.dlg.Items().size() != paths.size()) {
             state.SkipWithError("not every file was added");
         }
@@ -128,6 +135,7 @@ void WindowBatch(benchmark::State& state, const std::vector<std::string>& paths,
         state.PauseTiming();
         auto desktop = std::make_unique<Desktop>(jobs);
         desktop->dlg.LoadFiles(paths);
+        AwaitAdding(desktop->dlg);
         state.ResumeTiming();
         desktop->dlg.OnCommand(command);
         // The window's event loop runs until the batch's news have all come in.

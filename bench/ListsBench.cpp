@@ -18,6 +18,7 @@ constexpr int kFiles = bench::kBigListFiles;
 void AddAll(FakeShell& shell, CMainDlg& dlg) {
     shell.folderAnswers.push_back(BigListMovies().path() + "/");
     dlg.AddFolder();
+    shell.WaitFor([&] { return !dlg.Adding(); });
 }
 
 void BM_AddFolderOf10000(benchmark::State& state) {

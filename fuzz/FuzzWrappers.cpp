@@ -9,7 +9,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "convert/InnerSources.h"
+#include "convert/SourceRun.h"
 #include "flv/CFlvReader.h"
 #include "swf/CSwfReader.h"
 

@@ -395,7 +395,7 @@ void AdpcmSeeds(const fs::path& root) {
             }
             std::vector<std::pair<size_t, size_t>> sounds;
             reader.SetTagVisitor([&](uint16_t code, size_t start, size_t end, size_t) {
-                if (code == CSwfReader::kTagDefineSound && end - start > 7) {
+                if (code == kSwfTagDefineSound && end - start > 7) {
                     sounds.emplace_back(start, end);
                 }
             });

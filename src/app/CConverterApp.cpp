@@ -1,7 +1,6 @@
 #include "app/CConverterApp.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -94,16 +93,6 @@ void BringToFront(QWidget& window) {
     }
 }
 
-// Paths handed over by another start are added as dropped ones are; a window modal over the
-// main one (a question, the merge window) keeps its lists until it closes, as it keeps drops.
-void HandPaths(MainWindow& window, const std::vector<std::string>& paths) {
-    if (QApplication::activeModalWidget()) {
-        QTimer::singleShot(200, &window, [&window, paths] { HandPaths(window, paths); });
-        return;
-    }
-    window.AddPaths(paths);
-}
-
 std::vector<std::string> StdPaths(const QStringList& paths) {
     std::vector<std::string> out;
     for (const QString& path : paths) {
@@ -181,8 +170,10 @@ int CConverterApp::Run(int argc, char** argv) {
         QObject::connect(&window, &MainWindow::Closed, app.get(), &QApplication::quit);
         QObject::connect(&instance, &SingleInstance::PathsReceived, &window,
                          [&window](const QStringList& paths) {
+                             // Added as dropped ones are: a window modal over the main one (a
+                             // question, the merge window) keeps its lists until it closes.
                              BringToFront(window);
-                             HandPaths(window, StdPaths(paths));
+                             window.AddPaths(StdPaths(paths));
                          });
         window.show();
         window.Start();

@@ -71,33 +71,6 @@ std::string KeyOf(const std::string& folder, const std::string& base) {
 
 }  // namespace
 
-bool IsNamedFrom(const std::string& name, const std::string& base,
-                 const ConversionOptions& options) {
-    if (name.size() < base.size() + 2 || name.compare(0, base.size(), base) != 0 ||
-        name[base.size()] != '_') {
-        return false;
-    }
-    if (options.linkageNames) {
-        return true;
-    }
-    const auto isNumber = [](const std::string& text) {
-        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-    };
-    std::string rest = name.substr(base.size() + 1);
-    // Embedded movies are named "BASE_bin<ID>", and theirs after them.
-    while (options.embedded && rest.rfind("bin", 0) == 0) {
-        const size_t end = rest.find('_');
-        if (!isNumber(rest.substr(3, end == std::string::npos ? std::string::npos : end - 3))) {
-            break;
-        }
-        if (end == std::string::npos) {
-            return true;
-        }
-        rest.erase(0, end + 1);
-    }
-    return isNumber(rest) && (rest.size() >= 3 || rest.front() != '0');  // "_NNN", or "_N" from 1
-}
-
 std::vector<std::vector<size_t>> PlanConversionGroups(const std::vector<const SourceItem*>& items,
                                                       const ConversionOptions& options) {
     Unions unions(items.size());
@@ -137,7 +110,7 @@ std::vector<std::vector<size_t>> PlanConversionGroups(const std::vector<const So
                 const std::string shorter = key.substr(0, at);
                 const auto found = sourcesOf.find(shorter);
                 if (found != sourcesOf.end() &&
-                    IsNamedFrom(key.substr(folderEnd), shorter.substr(folderEnd), options)) {
+                    NameComesFrom(key.substr(folderEnd), shorter.substr(folderEnd), options)) {
                     for (const size_t other : found->second) {
                         unions.Join(i, other);
                     }

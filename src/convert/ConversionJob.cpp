@@ -1,7 +1,7 @@
 #include "convert/ConversionJob.h"
 
 #include "convert/ArchiveReader.h"
-#include "convert/InnerSources.h"
+#include "convert/SourceRun.h"
 #include "engine/File.h"
 #include "engine/MappedFile.h"
 #include "engine/PathUtil.h"

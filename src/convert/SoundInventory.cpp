@@ -1,6 +1,6 @@
 #include "convert/SoundInventory.h"
 
-#include "convert/InnerSources.h"
+#include "convert/SourceRun.h"
 #include "engine/OutputNaming.h"
 #include "engine/PathUtil.h"
 #include "engine/SoundFormat.h"

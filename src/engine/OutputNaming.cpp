@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/ConversionOptions.h"
 #include "engine/File.h"
 #include "engine/PathUtil.h"
 #include "engine/PlatformFolders.h"
@@ -213,6 +214,38 @@ bool MayTakeNewFile(const std::string& base) {
 }
 
 }  // namespace
+
+bool NameComesFrom(const std::string& name, const std::string& base,
+                 const ConversionOptions& options) {
+    if (name.size() < base.size() + 2 || name.compare(0, base.size(), base) != 0 ||
+        name[base.size()] != '_') {
+        return false;
+    }
+    if (options.linkageNames) {
+        return true;
+    }
+    const auto isNumber = [](const std::string& text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    };
+    std::string rest = name.substr(base.size() + 1);
+    // Embedded movies are named "BASE_bin<ID>", and theirs after them.
+    while (options.embedded && rest.rfind(kEmbeddedMark, 0) == 0) {
+        const size_t end = rest.find('_');
+        const size_t mark = kEmbeddedMark.size();
+        if (!isNumber(rest.substr(mark, end == std::string::npos ? std::string::npos : end - mark))) {
+            break;
+        }
+        if (end == std::string::npos) {
+            return true;
+        }
+        rest.erase(0, end + 1);
+    }
+    return isNumber(rest) && (rest.size() >= 3 || rest.front() != '0');  // "_NNN", or "_N" from 1
+}
+
+std::string EmbeddedMovieBase(const std::string& base, uint16_t characterId) {
+    return base + "_" + std::string(kEmbeddedMark) + std::to_string(characterId);
+}
 
 std::string ClaimPlannedName(const std::string& path, CFile& file) {
     const std::string ext = ExtensionPart(path);

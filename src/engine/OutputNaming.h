@@ -11,6 +11,8 @@
 
 namespace kelvora {
 
+struct ConversionOptions;
+
 inline constexpr std::string_view kSwfFallbackFolder = "SWF_MP3_Files";
 inline constexpr std::string_view kFlvFallbackFolder = "FLV_MP3_Files";
 
@@ -33,6 +35,19 @@ std::string NextFlvName(const std::string& base, std::string_view ext, const Tak
 std::string ClaimSwfName(const std::string& base, int32_t& counter, std::string_view ext,
                          CFile* held = nullptr);
 std::string ClaimFlvName(const std::string& base, std::string_view ext, CFile* held = nullptr);
+
+// Every name below is made from a base: "%s_%03d" for a movie's numbers, "%s_%d" for a taken
+// name's (a video's, a linkage name's), "%s_NAME" for a linkage name, and "%s_bin<ID>" for the
+// base of a movie embedded as character ID.
+inline constexpr std::string_view kEmbeddedMark = "bin";
+std::string EmbeddedMovieBase(const std::string& base, uint16_t characterId);
+
+// Whether `name` is one this naming can give an output of `base` with `options` (so that two
+// sources whose outputs might take the same names are told apart): `base` followed by "_N"
+// with N from 1 without leading zeros, or "_NNN"; with linkage names "_" and anything at all;
+// with embedded movies "_bin<ID>" (once or more) before one of those, or alone.
+bool NameComesFrom(const std::string& name, const std::string& base,
+                   const ConversionOptions& options);
 
 // Claims the name a plan chose, create-exclusive, with its descriptor in `file`: that name while
 // it is free, else (another program took it since) the next free "%s_%d%s" of it. Empty when no

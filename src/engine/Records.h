@@ -30,7 +30,6 @@ struct OutputItem {
 struct SourceItem {
     SourceItem(SourceKind k, std::string p) : kind(k), path(std::move(p)) {}
 
-    int32_t rowIndex = 0;  // the source-list row showing this item, set before a batch
     SourceKind kind;
     std::string path;  // full path as added
     std::vector<OutputItem> outputs;

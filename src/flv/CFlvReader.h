@@ -24,10 +24,6 @@ using FlvAudioResult = OutputItem;
 // the track writer writes its element, and the element is brought to the target's form.
 class CFlvReader {
   public:
-    static constexpr uint8_t kTagAudio = kFlvTagAudio;
-    static constexpr uint32_t kHeaderSize = kFlvHeaderSize;
-    static constexpr uint32_t kTagHeaderSize = kFlvTagHeaderSize;
-
     CFlvReader() = default;
     virtual ~CFlvReader() = default;
     CFlvReader(const CFlvReader&) = delete;

@@ -23,9 +23,6 @@ namespace kelvora {
 // reader serves a whole batch; every open resets it.
 class CSwfReader {
   public:
-    static constexpr uint16_t kTagDefineSound = kSwfTagDefineSound;
-    static constexpr size_t kMaxSpriteDepth = kelvora::kMaxSpriteDepth;
-
     CSwfReader() = default;
     CSwfReader(const CSwfReader&) = delete;
     CSwfReader& operator=(const CSwfReader&) = delete;

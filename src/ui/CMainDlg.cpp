@@ -280,7 +280,6 @@ void CMainDlg::ConvertSelected(bool toMp3) {
         m_shell.MessageBox(kSelectFirst, MessageIcon::Information, MessageButtons::Ok);
         return;
     }
-    item->rowIndex = row;
     ConvertFiles({item}, toMp3);
 }
 
@@ -290,11 +289,6 @@ void CMainDlg::ConvertAll(bool toMp3) {
         return;
     }
     WaitCursor wait(m_shell);
-    for (int32_t row = 0; row < m_sourceList.RowCount(); ++row) {
-        if (SourceItem* item = m_sourceList.SourceAt(row)) {
-            item->rowIndex = row;
-        }
-    }
     // The order of adding, not the order on screen.
     std::vector<SourceItem*> items;
     items.reserve(m_items.size());
@@ -364,6 +358,7 @@ CMainDlg::~CMainDlg() {
     // A batch still running stops, its files in hand finish, and its news go nowhere.
     m_alive.reset();
     m_run.reset();
+    m_adding.reset();
     m_shell.CloseHelp();
     m_sourceList.RemoveAllRows();
     m_outputList.RemoveAllRows();
@@ -382,11 +377,9 @@ void CMainDlg::ConvertFiles(const std::vector<SourceItem*>& items, bool toMp3) {
 
 void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
                           bool selectFirstAfter) {
-    if (Converting()) {
-        return;  // one batch at a time
+    if (Converting() || Adding()) {
+        return;  // one action at a time
     }
-    // The batch counts as running, and the window is disabled, before anything is pumped: a
-    // command dispatched by a pump must not start a batch inside this one.
     m_run = std::make_shared<BatchRun>();
     BatchRun* const state = m_run.get();
     m_shell.EnableMainWindow(false);
@@ -397,7 +390,6 @@ void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
     state->selected = m_sourceList.SourceAt(m_sourceList.FirstSelected());
     state->results.resize(items.size());
     m_outputList.RemoveAllRows();
-    m_shell.PumpMessages();
 
     const int32_t total = static_cast<int32_t>(items.size());
     state->progress = m_shell.CreateProgressWindow();
@@ -412,7 +404,6 @@ void CMainDlg::StartBatch(const std::vector<SourceItem*>& items, bool toMp3,
         }
     });
     state->progress->Show();
-    m_shell.PumpMessages();
 
     state->listener = std::make_unique<PostingListener>(m_shell, m_alive);
     state->batch =
@@ -486,15 +477,15 @@ void CMainDlg::OnBatchOver() {
         m_sourceList.SetFocusRow(0);
         OnSourceSelectionChanged();
     }
-    if (!m_options.showOutputs) {
-        return;
-    }
-    for (const SourceItem* item : run.items) {
-        if (item && !item->outputs.empty()) {
-            m_shell.ShowInFileManager(item->outputs.front().path);
-            break;
+    if (m_options.showOutputs) {
+        for (const SourceItem* item : run.items) {
+            if (item && !item->outputs.empty()) {
+                m_shell.ShowInFileManager(item->outputs.front().path);
+                break;
+            }
         }
     }
+    RunPending();
 }
 
 void CMainDlg::ShowConverted(SourceItem& item, bool converted, const ConversionReport& report,

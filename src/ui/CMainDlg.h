@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "convert/Batch.h"
 #include "convert/ColumnTexts.h"
+#include "convert/ConversionJob.h"
 #include "engine/ConversionOptions.h"
 #include "engine/ConversionReport.h"
 #include "engine/Records.h"
@@ -84,18 +86,31 @@ class CMainDlg {
     void OnBatchOver();
     // True when the path is in the source list afterwards (added now, or there already).
     bool AddSourceFile(const std::string& path);
+    // The same for a header read beside the window: `read` says whether it could be.
+    bool AddReadSource(const std::string& path, bool read, const SourceHeader& header);
     // Appends an added file: its row at the end of the source list and the item at the end of
     // the items, which now own it. Returns the item (null when none was given).
     SourceItem* AppendSource(std::unique_ptr<SourceItem> item, const SourceInfoTexts& info);
 
-    // Adding files.
+    // Adding files. Each starts and returns: the folder search, the links followed and the
+    // headers read run beside the window, under its progress window, with the main window
+    // disabled; each file is added as its news come in (OnAdding...), and at the end the paths
+    // that could not be loaded are reported.
     void AddFiles();
     void AddFolder();
     void FilesDropped(const std::vector<std::string>& paths);
-    // Hands each path to AddSourceFile under a progress window (a new one when none is given)
-    // and reports the paths that could not be loaded.
-    void LoadFiles(const std::vector<std::string>& paths,
-                   std::unique_ptr<IProgressWindow> progress = nullptr);
+    // Adds the paths in order, as AddSourceFile does.
+    void LoadFiles(const std::vector<std::string>& paths);
+    bool Adding() const;
+    void OnAddingFound(int32_t count);
+    void OnAddingFile(int32_t k, int32_t count);
+    void OnAddingRead(const std::string& path, bool read, const SourceHeader& header);
+    void OnAddingOver();
+    // Paths handed to the window (dropped, or from another start) are added as dropped ones
+    // are: now when nothing runs, else (or with `wait`, while a window is modal over the main
+    // one) once what runs has ended, at RunPending.
+    void HandPaths(const std::vector<std::string>& paths, bool wait = false);
+    void RunPending();
 
     // The list operations.
     void RemoveSelectedSource();
@@ -130,6 +145,9 @@ class CMainDlg {
     // Writes a converted item's Status cell in the row that shows it.
     void WriteStatus(SourceItem& item, const std::string& text, const ConversionReport& report);
     void StartBatch(const std::vector<SourceItem*>& items, bool toMp3, bool selectFirstAfter);
+    // Starts an adding whose worker finds its files with `find` (the progress window says
+    // "Searching files..." meanwhile when `searching`).
+    void StartAdding(std::function<std::vector<std::string>()> find, bool searching);
     // Several files at once: the statuses of the files done in list order, the bar, the text.
     void ShowBatchInOrder();
     // A converted item's Status, and its outputs when it is the one selected.
@@ -149,6 +167,9 @@ class CMainDlg {
     int32_t m_focusedList = kSourceListId;
     struct BatchRun;
     std::shared_ptr<BatchRun> m_run;  // shared: the Cancel handler holds it weakly
+    struct AddingRun;
+    std::shared_ptr<AddingRun> m_adding;
+    std::vector<std::vector<std::string>> m_pending;  // handed paths waiting for their turn
     // What the batch's posted news hold on to: gone with the window.
     std::shared_ptr<CMainDlg*> m_alive = std::make_shared<CMainDlg*>(this);
 };

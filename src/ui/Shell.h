@@ -76,13 +76,9 @@ class Shell {
     virtual void ShowInFileManager(const std::string& path) = 0;
 
     virtual std::unique_ptr<IProgressWindow> CreateProgressWindow() = 0;
-    // Dispatches the pending window messages and returns; never waits.
-    virtual void PumpMessages() = 0;
-    // Paints the windows now, a window just shown included (waiting a moment at most for the
-    // display to map it): before long work that pumps nothing until it is done.
-    virtual void PaintNow() = 0;
     // Runs `task` on the window's thread soon, after what is pending there; callable from any
-    // thread. Work running on threads of its own tells the window of its progress this way.
+    // thread. Long work runs on threads of its own and tells the window of its progress this
+    // way: the window's thread runs only its event loop.
     virtual void Post(std::function<void()> task) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;

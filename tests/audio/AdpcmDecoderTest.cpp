@@ -150,7 +150,7 @@ TEST(AdpcmDecoder, CorpusSoundsOfEveryCodeWidthDecodeAsFfmpegAndThePlayerDo) {
         ASSERT_TRUE(reader.OpenMemory(movie.data(), movie.size(), false));
         std::vector<Body> sounds;
         reader.SetTagVisitor([&](uint16_t code, size_t start, size_t end, size_t) {
-            if (code == CSwfReader::kTagDefineSound) {
+            if (code == kSwfTagDefineSound) {
                 sounds.push_back({start, end});
             }
         });

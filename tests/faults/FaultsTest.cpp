@@ -199,7 +199,7 @@ TEST(Faults, ASourceCutShortWhileItIsReadFailsAloneAndLeavesNoFile) {
     CSwfReader reader;
     bool cutNow = true;
     reader.SetTagVisitor([&](uint16_t code, size_t, size_t, size_t) {
-        if (code == CSwfReader::kTagDefineSound && cutNow) {
+        if (code == kSwfTagDefineSound && cutNow) {
             fs::resize_file(cut, 100);
         }
     });

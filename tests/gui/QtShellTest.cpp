@@ -295,7 +295,7 @@ TEST(QtShellTest, ProgressWindowOnlyFlagsCancelAndClosesWhenItsOwnerSays) {
     progress->RequestClose();
     progress.reset();
     EXPECT_TRUE(window->isVisible());  // closed at the next dispatch, not before
-    shell.PumpMessages();
+    QCoreApplication::processEvents();  // the event loop's dispatch
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
 }

@@ -55,15 +55,9 @@ bool FakeShell::StartBrowser(const std::string& target) {
 
 std::unique_ptr<IProgressWindow> FakeShell::CreateProgressWindow() {
     auto state = std::make_shared<FakeProgressState>();
+    state->onShown = onProgressShown;
     progressWindows.push_back(state);
     return std::make_unique<FakeProgressWindow>(state);
-}
-
-void FakeShell::PumpMessages() {
-    ++pumps;
-    if (onPump) {
-        onPump(pumps);
-    }
 }
 
 bool FakeShell::BringHelpToFront() {
@@ -101,12 +95,6 @@ void FakeShell::WriteFolderSetting(const std::string& folder) {
     folderWrites.push_back(folder);
     if (settingsWork) {
         folderSetting = folder;
-    }
-}
-
-void FakeShell::PaintNow() {
-    if (!progressWindows.empty() && !progressWindows.back()->texts.empty()) {
-        paintedTexts.push_back(progressWindows.back()->texts.back());
     }
 }
 

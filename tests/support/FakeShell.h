@@ -17,6 +17,7 @@ namespace kelvora::test {
 
 // A progress window that records what its owner shows in it.
 struct FakeProgressState {
+    std::function<void(FakeProgressState&)> onShown;  // the shell's hook, when it has one
     bool shown = false;
     bool closeRequested = false;
     bool cancelled = false;
@@ -30,7 +31,12 @@ class FakeProgressWindow : public IProgressWindow {
   public:
     explicit FakeProgressWindow(std::shared_ptr<FakeProgressState> state)
         : m_state(std::move(state)) {}
-    void Show() override { m_state->shown = true; }
+    void Show() override {
+        m_state->shown = true;
+        if (m_state->onShown) {
+            m_state->onShown(*m_state);
+        }
+    }
     void SetText(const std::string& text) override { m_state->texts.push_back(text); }
     void SetRange(int32_t low, int32_t high) override {
         m_state->low = low;
@@ -71,8 +77,8 @@ class FakeShell : public Shell {
     std::deque<std::optional<std::string>> folderAnswers;
     int32_t shellOpenResult = 42;
     bool browserStarts = true;
-    // Called at each PumpMessages with the number of pumps so far (to press Cancel, say).
-    std::function<void(int pumps)> onPump;
+    // Called when a progress window is shown (to press Cancel before anything starts, say).
+    std::function<void(FakeProgressState&)> onProgressShown;
     std::function<void(CMergeDlg&)> onMergeDialog;
 
     // What was asked.
@@ -84,7 +90,6 @@ class FakeShell : public Shell {
     std::vector<std::string> shownInFileManager;
     std::vector<std::shared_ptr<FakeProgressState>> progressWindows;
     std::vector<bool> mainWindowEnabled;  // each EnableMainWindow call
-    int pumps = 0;
     int waitDepth = 0, waitCursors = 0, beeps = 0, posted = 0;
     int helpOpened = 0, helpMaximised = 0, helpClosed = 0, helpBroughtToFront = 0;
     bool helpOpen = false;
@@ -109,10 +114,6 @@ class FakeShell : public Shell {
     bool StartBrowser(const std::string& target) override;
     void ShowInFileManager(const std::string& path) override { shownInFileManager.push_back(path); }
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
-    void PumpMessages() override;
-    // Records the text the last progress window shows when the windows are painted.
-    void PaintNow() override;
-    std::vector<std::string> paintedTexts;
     // Runs the task at once on the caller's thread, one task at a time (a worker's news of a
     // batch run before the worker goes on, so a test knows exactly where the batch stands).
     // `onPosted` is called after each with the number of tasks so far (to press Cancel, say).

@@ -240,9 +240,9 @@ TEST(SwfReader, DeeplyNestedSpritesDoNotExhaustTheStackOrTheMemory) {
     HeapMeter meter;
     reader.WalkTags();
     EXPECT_LT(meter.PeakAbove(), size_t{1} << 20);  // a tenth of the file
-    EXPECT_EQ(maxDepth, CSwfReader::kMaxSpriteDepth);
+    EXPECT_EQ(maxDepth, kMaxSpriteDepth);
     // The sprites of every level walked, the one stepped over at the deepest, the tag after.
-    EXPECT_EQ(count, CSwfReader::kMaxSpriteDepth + 2);
+    EXPECT_EQ(count, kMaxSpriteDepth + 2);
 }
 
 TEST(SwfReader, EndTagAtTopLevelStopsTheWalkAndTagsEndingAtTheDataEndAreHandled) {

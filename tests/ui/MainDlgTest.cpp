@@ -313,12 +313,9 @@ TEST(MainDlgBatch, FilesConvertedAtOnceShowTheBatchInTurn) {
         for (int32_t row = 0; row < 6; ++row) {
             w.dlg.SourceListCtrl().SetText(row, 2, "old");
         }
-        w.shell.onPump = [&](int) {
-            if (w.shell.progressWindows.size() == 2) {
-                PressCancel(*w.shell.progressWindows.back());
-            }
-        };
+        w.shell.onProgressShown = [](FakeProgressState& p) { PressCancel(p); };
         w.ConvertAll(false);
+        w.shell.onProgressShown = nullptr;
         for (int32_t row = 0; row < 6; ++row) {
             EXPECT_EQ(w.Status(row), "old");
         }
@@ -346,7 +343,6 @@ TEST(MainDlgBatch, ConvertAllOnASortedListAndConvertingAgain) {
     EXPECT_EQ(w.Status(0), "1 Sound(s)");
     EXPECT_EQ(w.Status(1), "Failure");
     EXPECT_EQ(w.Status(2), "2 Sound(s)");
-    EXPECT_EQ(a->rowIndex, 2);
     // Nothing was selected: row 0 is now, and only its outputs are listed.
     EXPECT_TRUE(w.dlg.SourceListCtrl().IsSelected(0) && w.dlg.SourceListCtrl().FocusRow() == 0);
     EXPECT_EQ(w.dlg.CurrentSource(), c);
@@ -359,12 +355,17 @@ TEST(MainDlgBatch, ConvertAllOnASortedListAndConvertingAgain) {
                                             "b.flv", "c.flv",     "c.mp3"};
     EXPECT_EQ(w.dir.List(), files);
     w.SelectSource(2);
-    // A Convert that reaches the window while it pumps does nothing: no batch inside a batch.
+    // A Convert that reaches the window while a batch runs does nothing: no batch inside a
+    // batch.
     int refused = 0;
-    w.shell.onPump = [&](int) { refused += w.dlg.RunIfEnabled(kCmdConvertAllToWav) ? 0 : 1; };
+    w.shell.onPosted = [&](int) {
+        if (w.dlg.Converting()) {
+            refused += w.dlg.RunIfEnabled(kCmdConvertAllToWav) ? 0 : 1;
+        }
+    };
     w.dlg.ConvertSelected(true);
     w.Wait();
-    w.shell.onPump = nullptr;
+    w.shell.onPosted = nullptr;
     EXPECT_GT(refused, 0);
     EXPECT_EQ(w.shell.progressWindows.size(), 2u);
     EXPECT_EQ(w.dir.List(), files);

@@ -234,6 +234,10 @@ void MainWindow::ShowPopup(Popup popup, const QPoint& globalPos) {
 }
 
 void MainWindow::AfterCommand() {
+    // Paths that waited while a window was modal over this one come in now.
+    if (!QApplication::activeModalWidget()) {
+        m_dlg.RunPending();
+    }
     if (isEnabled() && isVisible()) {
         FollowFocusedList();
     }
@@ -267,13 +271,10 @@ void MainWindow::AddPaths(const std::vector<std::string>& paths) {
     if (paths.empty()) {
         return;
     }
+    // After what hands them is done (a drop finished with its source). An action under way, or
+    // a window modal over this one, keeps the lists until it ends: the paths wait their turn.
     QTimer::singleShot(0, this, [this, paths] {
-        // An action that began meanwhile owns the lists until it ends: the paths wait for it.
-        if (!isEnabled()) {
-            QTimer::singleShot(100, this, [this, paths] { AddPaths(paths); });
-            return;
-        }
-        m_dlg.FilesDropped(paths);
+        m_dlg.HandPaths(paths, QApplication::activeModalWidget() != nullptr);
         AfterCommand();
     });
 }
@@ -299,8 +300,8 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // While a batch or an adding action runs the window is disabled and its work is under way
-    // in this very call stack: the close waits until the window takes input again.
+    // While a batch or an adding action runs the window is disabled: the close waits until the
+    // window takes input again, so that no action is cut off halfway.
     if (!isEnabled()) {
         event->ignore();
         return;

@@ -299,41 +299,6 @@ std::unique_ptr<IProgressWindow> QtShell::CreateProgressWindow() {
     return std::make_unique<ProgressWindowHandle>(new CProgressDlg(m_mainWindow));
 }
 
-void QtShell::PumpMessages() {
-    // Long actions pump after every file; dispatching (and so painting) a few dozen times a
-    // second keeps the windows live without spending a repaint on each of thousands of files.
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastPump < std::chrono::milliseconds(25)) {
-        return;
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    m_lastPump = std::chrono::steady_clock::now();
-}
-
-void QtShell::PaintNow() {
-    // A window just shown is painted once the display has mapped it: dispatch until every
-    // visible window is exposed, a moment at most, then paint them all. No user input is
-    // dispatched: the caller is in the middle of a command.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        const QWindowList windows = QGuiApplication::topLevelWindows();
-        const bool exposed = std::all_of(windows.begin(), windows.end(), [](QWindow* window) {
-            return !window->isVisible() || window->isExposed();
-        });
-        if (exposed || std::chrono::steady_clock::now() >= until) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible()) {
-            widget->repaint();
-        }
-    }
-    m_lastPump = std::chrono::steady_clock::now();
-}
-
 // Queued to the application object: the task runs in the event loop of the window's thread,
 // whatever thread posts it.
 void QtShell::Post(std::function<void()> task) {

@@ -40,8 +40,6 @@ class QtShell : public Shell {
     bool StartBrowser(const std::string& target) override;
     void ShowInFileManager(const std::string& path) override;
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
-    void PumpMessages() override;
-    void PaintNow() override;
     void Post(std::function<void()> task) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
@@ -63,7 +61,6 @@ class QtShell : public Shell {
     void WriteOptionSetting(const OptionField& field) override;
 
   private:
-    std::chrono::steady_clock::time_point m_lastPump;  // the last dispatch PumpMessages did
     // The window a dialog belongs to: the modal window in front, else the main window while it
     // takes input.
     QWidget* Owner() const;

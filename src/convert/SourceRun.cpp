@@ -1,4 +1,4 @@
-#include "convert/InnerSources.h"
+#include "convert/SourceRun.h"
 
 #include <sys/stat.h>
 
@@ -270,7 +270,7 @@ void CSourceRun::Embedded(CSwfReader& reader, const std::string& base, const std
         if (!LooksLikeMovie(data, size, m_options.allFormats)) {
             continue;  // binary data of another kind: an image, a text
         }
-        const std::string id = "bin" + std::to_string(binary.characterId);
+        const std::string id = std::string(kEmbeddedMark) + std::to_string(binary.characterId);
         const std::string where = label + "#" + id;
         auto inner = std::make_shared<ConversionReport>();
         const bool itself =
@@ -298,7 +298,7 @@ void CSourceRun::Embedded(CSwfReader& reader, const std::string& base, const std
         } else {
             --m_budget.moviesLeft;
             m_embedded.emplace(key, where);
-            Movie(data, size, base + "_" + id, where, where, *inner);
+            Movie(data, size, EmbeddedMovieBase(base, binary.characterId), where, where, *inner);
         }
         report.inner.emplace_back(where, std::move(inner));
     }
