@@ -10,6 +10,22 @@
 
 namespace kelvora {
 
+namespace {
+
+// A thread starts with a copy of its creator's vector registers. The window's thread has run
+// the toolkit's AVX code when it starts a batch, and hands on registers whose upper halves are
+// in use: every SSE instruction of the encoder then waits on them, and the window's batch ran
+// a tenth to a third slower than the command line's. A worker clears them first.
+void StartWithCleanVectorRegisters() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx")) {
+        __asm__ volatile("vzeroupper" ::: "memory");
+    }
+#endif
+}
+
+}  // namespace
+
 CBatch::CBatch(const std::vector<SourceItem*>& items, bool toMp3, const ConversionOptions& options,
                unsigned jobs, Listener* listener)
     : m_items(items),
@@ -82,6 +98,7 @@ bool CBatch::Take(size_t& group, size_t& next, size_t& k) {
 }
 
 void CBatch::Work() {
+    StartWithCleanVectorRegisters();
     CSwfReader swf;
     CFlvReader flv;
     swf.SetOptions(m_options);
