@@ -24,7 +24,8 @@ ensure_packages() {
 }
 
 kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev liblzma-dev libmp3lame-dev libgtest-dev libbenchmark-dev
-                        libavcodec-dev libswresample-dev libspeex-dev libarchive-dev nlohmann-json3-dev
+                        libavcodec-dev libavformat-dev libswresample-dev libspeex-dev libarchive-dev libflac-dev
+                        nlohmann-json3-dev
                         qt6-base-dev libgl-dev)
 # The sanitized build and the fuzz targets: clang with its sanitizer and libFuzzer runtimes.
 kelvora_sanitize_packages=(clang libclang-rt-14-dev)

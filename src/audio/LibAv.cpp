@@ -7,6 +7,7 @@
 
 extern "C" {
 #include <libavcodec/version.h>
+#include <libavformat/version.h>
 #include <libavutil/macros.h>
 #include <libavutil/version.h>
 #include <libswresample/version.h>
@@ -120,6 +121,55 @@ void ReloadLibAvForTesting(LibraryOpener opener) {
     state.av = LibAv{};
     state.error.clear();
     state.opener = std::move(opener);
+}
+
+namespace {
+
+struct LibAvFormatState {
+    std::mutex mutex;
+    bool tried = false;
+    LibAvFormat format;
+    bool loaded = false;
+    std::string error;
+};
+
+LibAvFormatState& LoadedFormat() {
+    static LibAvFormatState state;
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.tried) {
+        return state;
+    }
+    state.tried = true;
+    if (!LoadedLibAv()) {
+        state.error = LibAvLoadError();
+        return state;
+    }
+    const char* const soname = "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR);
+    void* library = OpenLibrary(soname, state.error);
+    if (!library) {
+        return state;
+    }
+#define KELVORA_LIBAVFORMAT_FIND(name)                                                 \
+    state.format.name = reinterpret_cast<decltype(&::name)>(::dlsym(library, #name)); \
+    if (!state.format.name) {                                                          \
+        state.error = std::string("the symbol " #name " is missing from ") + soname;   \
+        return state;                                                                  \
+    }
+    KELVORA_LIBAVFORMAT_FUNCTIONS(KELVORA_LIBAVFORMAT_FIND)
+#undef KELVORA_LIBAVFORMAT_FIND
+    state.loaded = true;
+    return state;
+}
+
+}  // namespace
+
+const LibAvFormat* LoadedLibAvFormat() {
+    LibAvFormatState& state = LoadedFormat();
+    return state.loaded ? &state.format : nullptr;
+}
+
+std::string LibAvFormatLoadError() {
+    return LoadedFormat().error;
 }
 
 }  // namespace kelvora

@@ -34,6 +34,7 @@ bool ParseMp3FrameHeader(const uint8_t* bytes, size_t size, Mp3FrameHeader& head
     header.samplesPerFrame = mpeg1 ? 1152 : 576;
     const uint32_t bitrate = (mpeg1 ? kBitratesV1 : kBitratesV2)[bitrateIndex] * 1000;
     header.frameBytes = (mpeg1 ? 144 : 72) * bitrate / header.sampleRate + padding;
+    header.bitRate = bitrate;
     header.channels = mode == 3 ? 1 : 2;
     return true;
 }
@@ -137,6 +138,24 @@ void CMp3FrameCounter::Add(const uint8_t* data, size_t size) {
         size -= take;
         m_offset += take;
     }
+}
+
+void CMp3FrameSplitter::Add(const uint8_t* data, size_t size, const FrameSink& frame) {
+    m_pending.insert(m_pending.end(), data, data + size);
+    size_t at = 0;
+    Mp3FrameHeader header;
+    while (m_pending.size() - at >= 4) {
+        if (!ParseMp3FrameHeader(m_pending.data() + at, m_pending.size() - at, header)) {
+            ++at;
+            continue;
+        }
+        if (m_pending.size() - at < header.frameBytes) {
+            break;  // the rest of it comes with the next piece
+        }
+        frame(m_pending.data() + at, header);
+        at += header.frameBytes;
+    }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 size_t CMp3FrameCounter::BytesToBoundary(size_t limit) const {

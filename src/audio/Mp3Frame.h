@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kelvora {
@@ -12,6 +13,7 @@ struct Mp3FrameHeader {
     uint32_t samplesPerFrame = 0;  // 1152 for MPEG-1, 576 for MPEG-2 and 2.5
     size_t frameBytes = 0;         // the whole frame, header and padding included
     uint16_t channels = 0;
+    uint32_t bitRate = 0;  // bit/s
 };
 
 // Parses a Layer III frame header; false for anything else, and for free-format frames, whose
@@ -22,6 +24,18 @@ bool ParseMp3FrameHeader(const uint8_t* bytes, size_t size, Mp3FrameHeader& head
 // channel mode, no padding, no CRC, and side information that codes no sound. Empty when the
 // bytes do not start with a frame header ParseMp3FrameHeader takes.
 std::vector<uint8_t> SilentMp3Frame(const uint8_t* bytes, size_t size);
+
+// Cuts an MP3 stream handed on in pieces into its whole frames, found as CMp3FrameCounter finds
+// them (bytes between frames are no frame and are left out, as is a last frame the stream cuts
+// short): what a container that takes a frame a packet is given.
+class CMp3FrameSplitter {
+  public:
+    using FrameSink = std::function<void(const uint8_t* frame, const Mp3FrameHeader& header)>;
+    void Add(const uint8_t* data, size_t size, const FrameSink& frame);
+
+  private:
+    std::vector<uint8_t> m_pending;  // a frame not yet whole, and what may begin one
+};
 
 // Counts the Layer III frames of an MP3 stream handed on in pieces (a movie's stream blocks, a
 // video's audio tags), as if the pieces were one stream: a frame, even its header, may run on

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "audio/CMp3Decoder.h"
+#include "audio/PcmSink.h"
 #include "audio/WavFile.h"
 #include "engine/File.h"
 
@@ -24,8 +25,8 @@ void RemoveFailedOutput(const std::string& path) {
 
 }  // namespace
 
-bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, Failure* why,
-                       const Mp3ToWavShape* shape, CFile claimed) {
+bool DecodeMp3Into(const std::string& mp3Path, CPcmSink& sink, Failure* why,
+                   const Mp3ToWavShape* shape) {
     Failure ignored = Failure::None;
     Failure& failure = why ? *why : ignored;
     failure = Failure::DecoderFailed;
@@ -33,11 +34,8 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, F
     if (!decoder.Open(mp3Path)) {
         return false;
     }
-    CWavWriter writer;
-    // A failed Open created nothing: the path may be someone's file that could not be opened.
-    if (!writer.Open(wavPath, decoder.Channels() == 2, 16, decoder.SampleRate(),
-                     std::move(claimed))) {
-        failure = WriteFailure(errno);
+    if (!sink.Start(decoder.Channels() == 2, 16, decoder.SampleRate())) {
+        failure = WriteFailure(sink.Error());
         return false;
     }
     int16_t left[kChunkFrames];
@@ -49,14 +47,17 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, F
     uint64_t decoded = 0;  // sample frames the decoder gave
     uint64_t kept = 0;     // of them, written
     size_t silence = 0;    // the next silence to insert
+    static const int16_t zeros[kChunkFrames] = {};
+    const auto writeSilence = [&](uint64_t frames) {
+        for (uint64_t left = frames; left > 0;) {
+            const auto n = static_cast<uint32_t>(std::min<uint64_t>(left, kChunkFrames));
+            sink.Write(zeros, zeros, n);
+            left -= n;
+        }
+    };
     const auto writeSilences = [&](uint64_t upTo) {
-        static const int16_t zeros[kChunkFrames] = {};
         for (; silence < s.silences.size() && s.silences[silence].at <= upTo; ++silence) {
-            for (uint64_t left = s.silences[silence].frames; left > 0;) {
-                const auto n = static_cast<uint32_t>(std::min<uint64_t>(left, kChunkFrames));
-                writer.Write(zeros, zeros, n);
-                left -= n;
-            }
+            writeSilence(s.silences[silence].frames);
         }
     };
     while (!endOfFile && kept < s.keep && decoder.ReadChunk(left, right, count, endOfFile)) {
@@ -70,29 +71,36 @@ bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, F
             if (silence < s.silences.size()) {
                 n = std::min<uint64_t>(n, s.silences[silence].at - kept);
             }
-            writer.Write(left + i, right + i, static_cast<uint32_t>(n));
+            sink.Write(left + i, right + i, static_cast<uint32_t>(n));
             kept += n;
             i += n;
         }
     }
     writeSilences(UINT64_MAX);  // silences after the last sound
     // A sound of a known length lasts that long: what the decoder gave short of it is silence.
-    if (s.keep != UINT64_MAX) {
-        static const int16_t zeros[kChunkFrames] = {};
-        while (kept < s.keep) {
-            const auto n = static_cast<uint32_t>(std::min<uint64_t>(s.keep - kept, kChunkFrames));
-            writer.Write(zeros, zeros, n);
-            kept += n;
-        }
+    if (s.keep != UINT64_MAX && kept < s.keep) {
+        writeSilence(s.keep - kept);
     }
     decoder.Close();
-    if (!writer.Close()) {
-        failure = WriteFailure(writer.WriteError());
-        RemoveFailedOutput(wavPath);
+    if (!sink.Finish()) {
+        failure = WriteFailure(sink.Error());
         return false;
     }
     failure = Failure::None;
     return true;
+}
+
+bool TranscodeMp3ToWav(const std::string& mp3Path, const std::string& wavPath, Failure* why,
+                       const Mp3ToWavShape* shape, CFile claimed) {
+    CWavSink sink(wavPath, std::move(claimed));
+    if (DecodeMp3Into(mp3Path, sink, why, shape)) {
+        return true;
+    }
+    // A sink that never started created nothing: the path may be someone's file.
+    if (sink.Started()) {
+        RemoveFailedOutput(wavPath);
+    }
+    return false;
 }
 
 }  // namespace kelvora

@@ -27,6 +27,14 @@ struct Mp3ToWavShape {
 // The sample frames of delay LAME's decoder puts before the sound.
 inline constexpr uint32_t kMp3DecoderDelay = 529;
 
+class CPcmSink;
+
+// Decodes an MP3 file into `sink` (16-bit, the MP3's channels and rate), shaped when a shape is
+// given. False when the MP3 file has no frame header (the sink is not started) or the sink
+// could not be written whole; `why` (when given) says which.
+bool DecodeMp3Into(const std::string& mp3Path, CPcmSink& sink, Failure* why = nullptr,
+                   const Mp3ToWavShape* shape = nullptr);
+
 // Decodes an MP3 file into a new 16-bit WAV file with the MP3's channel count and sample rate.
 // Every frame the decoder gives is written, from the first to the last (no delay or padding
 // is trimmed). A decoding error ends the stream: the file then holds what came before it.

@@ -1,8 +1,11 @@
 #include "audio/WavFile.h"
 
+#include <errno.h>
+
 #include <algorithm>
 #include <cstring>
 
+#include "audio/PcmSink.h"
 #include "engine/BitReader.h"
 
 namespace kelvora {
@@ -258,6 +261,29 @@ bool CWavReader::ReadChunk(int16_t* left, int16_t* right, uint32_t& count, bool&
 
 bool CWavReader::ReadChunk(uint8_t* left, uint8_t* right, uint32_t& count, bool& endOfFile) {
     return ReadChunkOf(left, right, count, endOfFile);
+}
+
+CWavSink::CWavSink(std::string path, CFile claimed)
+    : m_path(std::move(path)), m_claimed(std::move(claimed)) {}
+
+bool CWavSink::Start(bool stereo, uint16_t bitsPerSample, uint32_t sampleRate) {
+    m_started = m_writer.Open(m_path, stereo, bitsPerSample, sampleRate, std::move(m_claimed));
+    if (!m_started) {
+        m_error = errno;
+    }
+    return m_started;
+}
+
+bool CWavSink::Write(const int16_t* left, const int16_t* right, uint32_t count) {
+    return m_writer.Write(left, right, count);
+}
+
+bool CWavSink::Finish() {
+    if (!m_writer.Close()) {
+        m_error = m_writer.WriteError();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kelvora

@@ -46,7 +46,11 @@ void PrintUsage(std::ostream& out) {
         << "\n"
         << "A PATH that is a folder stands for the SWF and FLV files in it and below it.\n"
         << "\n"
-        << "  --to FORMAT  convert to mp3 (the default) or wav\n"
+        << "  --to FORMAT  convert to mp3 (the default) or wav; or to flac (the WAV\n"
+        << "               target's samples, losslessly packed and tagged), or to original:\n"
+        << "               each sound in its own coding, never encoded again, tagged (MP3\n"
+        << "               copied behind an Info frame for gapless playing, AAC copied into\n"
+        << "               .m4a, Speex into .ogg, the rest decoded into FLAC)\n"
         << "  --merge FILE.mp3\n"
         << "               then join the MP3 files written, in order, into FILE.mp3 (the\n"
         << "               merge window's checks: every file must exist, and files that differ\n"
@@ -390,10 +394,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (!takes("--to")) {
                 return UsageError(err, "option '--to' requires an argument");
             }
-            if (LowerAscii(value) == "mp3" || LowerAscii(value) == "wav") {
-                run.toMp3 = LowerAscii(value) == "mp3";
+            const std::string target = LowerAscii(value);
+            if (target == "mp3" || target == "wav" || target == "flac" || target == "original") {
+                run.toMp3 = target == "mp3" || target == "original";
+                run.options.flac = target == "flac";
+                run.options.ownCoding = target == "original";
             } else {
-                return UsageError(err, "invalid format '" + value + "' (use mp3 or wav)");
+                return UsageError(err,
+                                  "invalid format '" + value + "' (use mp3, wav, flac or original)");
             }
         } else if (is("--names")) {
             if (!takes("--names")) {

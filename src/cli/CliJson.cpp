@@ -97,7 +97,7 @@ Json ConversionJson(const SourceItem& item, bool converted, const ConversionRepo
         Json output;
         output["path"] = o.path;
         output["file"] = FileNamePart(o.path);
-        output["format"] = o.isMp3 ? "MP3" : "WAV";
+        output["format"] = OutputFormatName(o.FileFormat());
         output["sampleRate"] = o.sampleRate;
         output["bitsPerSample"] = o.bitsPerSample;
         output["channels"] = o.channels;

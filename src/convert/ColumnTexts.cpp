@@ -62,7 +62,7 @@ SourceInfoTexts HeaderTexts(const SourceHeader& header) {
 OutputTexts OutputRowTexts(const OutputItem& item) {
     OutputTexts t;
     t.file = FileNamePart(item.path);
-    t.format = item.isMp3 == 1 ? "MP3" : "WAV";
+    t.format = OutputFormatName(item.FileFormat());
     t.length = OutputLengthText(item.sampleCount, item.sampleRate);
     t.bits = Format("%d", item.bitsPerSample);
     t.frequency = FrequencyText(item.sampleRate);

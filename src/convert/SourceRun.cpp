@@ -117,6 +117,7 @@ bool CSourceRun::ReadMovie(CSwfReader& reader, const uint8_t* data, size_t size,
                            const std::string& base) {
     reader.SetOptions(m_options);
     reader.SetLimits(m_budget.outputsLeft, m_budget.inflatedLeft);
+    reader.SetAlbum(m_album);
     const bool ok = m_convert ? reader.ConvertMemory(data, size, base, m_toMp3)
                               : reader.PlanMemory(data, size, base, m_toMp3);
     if (reader.Report().failure == Failure::TooMuchWork) {
@@ -145,6 +146,7 @@ void CSourceRun::TakeOutputs(const CSwfReader& reader) {
 
 bool CSourceRun::Run(const std::string& path, SourceKind kind) {
     const std::string name = FileNamePart(path);
+    m_album = name;
     struct stat st {};
     m_budget = WorkBudget(::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0);
     switch (kind) {
@@ -244,6 +246,7 @@ bool CSourceRun::Video(const uint8_t* data, size_t size, const std::string& base
     }
     CFlvReader reader;
     reader.SetOptions(m_options);
+    reader.SetAlbum(m_album);
     FlvAudioResult result;
     const bool ok = m_convert ? reader.ConvertMemory(data, size, base, m_toMp3, &result)
                               : reader.PlanMemory(data, size, base, m_toMp3);

@@ -93,7 +93,8 @@ class CSourceRun {
     WorkBudget m_budget{0};
     // The embedded movies read so far, by their size and a hash of their bytes: where each was.
     std::map<std::pair<size_t, size_t>, std::string> m_embedded;
-    bool m_stopped = false;  // the budget ran out: no more movies inside are read
+    bool m_stopped = false;
+    std::string m_album;  // what files tagged with one name as their album: the source's name  // the budget ran out: no more movies inside are read
     std::vector<OutputItem> m_outputs;
     std::vector<PlannedSound> m_planned;
     ConversionReport m_report;

@@ -20,6 +20,13 @@ struct ConversionOptions {
     // Movies inside other files are read too: movies a movie embeds (DefineBinaryData),
     // projectors (a program with a movie appended), SWC and ZIP archives.
     bool embedded = false;
+    // A WAV target writes FLAC files: the same samples, losslessly packed, tagged.
+    bool flac = false;
+    // An MP3 target keeps each sound in its own coding, never encoded again, tagged: MP3 copied
+    // behind an Info frame that gives players its length and gapless delay and padding, AAC
+    // copied into MP4, Speex into Ogg; what no player reads as stored (PCM, ADPCM, Nellymoser,
+    // G.711) decoded into FLAC.
+    bool ownCoding = false;
 };
 
 }  // namespace kelvora

@@ -288,10 +288,11 @@ std::string COutputNames::Renamed(const std::string& path, std::string_view ext)
 }
 
 std::string COutputNames::WithoutSingleNumber(const std::string& path) {
-    if (path.size() < 8 || path.compare(path.size() - 8, 4, "_001") != 0) {
+    const size_t ext = ExtensionPart(path).size();
+    if (path.size() < ext + 4 || path.compare(path.size() - ext - 4, 4, "_001") != 0) {
         return path;
     }
-    const std::string plain = path.substr(0, path.size() - 8) + path.substr(path.size() - 4);
+    const std::string plain = path.substr(0, path.size() - ext - 4) + path.substr(path.size() - ext);
     if (Taken(plain)) {
         return path;
     }

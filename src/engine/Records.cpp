@@ -29,4 +29,36 @@ SourceItem* FindSourceByPath(const SourceList& items, const std::string& path) {
     return nullptr;
 }
 
+const char* OutputFormatName(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Mp3:
+            return "MP3";
+        case OutputFormat::Flac:
+            return "FLAC";
+        case OutputFormat::M4a:
+            return "M4A";
+        case OutputFormat::Ogg:
+            return "OGG";
+        case OutputFormat::Wav:
+            break;
+    }
+    return "WAV";
+}
+
+const char* OutputExtension(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Mp3:
+            return ".mp3";
+        case OutputFormat::Flac:
+            return ".flac";
+        case OutputFormat::M4a:
+            return ".m4a";
+        case OutputFormat::Ogg:
+            return ".ogg";
+        case OutputFormat::Wav:
+            break;
+    }
+    return ".wav";
+}
+
 }  // namespace kelvora

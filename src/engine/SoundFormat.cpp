@@ -38,4 +38,19 @@ const SoundFormatInfo& FormatInfo(uint32_t format) {
     return format < 16 ? kFormats[format] : kUnknown;
 }
 
+OutputFormat TargetFormat(uint32_t format, bool toMp3, const ConversionOptions& options) {
+    if (!toMp3) {
+        return options.flac ? OutputFormat::Flac : OutputFormat::Wav;
+    }
+    if (!options.ownCoding) {
+        return OutputFormat::Mp3;
+    }
+    if (FormatInfo(format).coding == SoundCoding::Mp3) {
+        return OutputFormat::Mp3;
+    }
+    return format == kFormatAac     ? OutputFormat::M4a
+           : format == kFormatSpeex ? OutputFormat::Ogg
+                                    : OutputFormat::Flac;
+}
+
 }  // namespace kelvora

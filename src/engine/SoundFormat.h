@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "engine/ConversionOptions.h"
+#include "engine/Records.h"
+
 namespace kelvora {
 
 // The sound rate index that SWF sound flags and FLV audio tags carry (5512, not 5513).
@@ -51,6 +54,11 @@ struct SoundFormatInfo {
     bool always16Bit;
 };
 const SoundFormatInfo& FormatInfo(uint32_t format);
+
+// The form a sound of `format` is written in for an MP3 target (`toMp3`) or a WAV one: MP3 or
+// WAV; with the option that writes FLAC for WAV, FLAC; with the one that keeps each sound in its
+// own coding, MP3 sound as MP3, AAC in MP4, Speex in Ogg, the rest in FLAC.
+OutputFormat TargetFormat(uint32_t format, bool toMp3, const ConversionOptions& options);
 
 // The name a user knows a sound format by: "MP3", "Nellymoser", "AAC"...
 inline const char* SoundFormatName(uint32_t format) {

@@ -33,7 +33,7 @@ struct PlannedSound {
 
     bool Converted() const { return skip == Failure::None; }
     // The element is not the output: it is brought to the target's form, then removed.
-    bool Transcoded() const { return element.isMp3 != output.isMp3; }
+    bool Transcoded() const { return element.format != output.format; }
 };
 
 // What a conversion of one source makes, in the order its outputs are listed.

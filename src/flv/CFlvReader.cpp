@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "audio/PcmSink.h"
 #include "audio/TranscodeMp3ToWav.h"
 #include "audio/TranscodeWavToMp3.h"
 #include "audio/WavFile.h"
 #include "engine/File.h"
 #include "engine/OutputNaming.h"
+#include "engine/PathUtil.h"
 
 namespace kelvora {
 
@@ -76,7 +78,7 @@ bool CFlvReader::OpenMemory(const uint8_t* data, size_t size, const std::string&
 
 bool CFlvReader::WalkTags() {
     m_element = OutputItem{};
-    m_plan = PlanFlv(m_data, m_size, m_header, m_options, true, m_outputBase, false);
+    m_plan = PlanFlv(m_data, m_size, m_header, m_options, true, m_outputBase, false, m_album);
     return WriteElement();
 }
 
@@ -105,8 +107,9 @@ bool CFlvReader::Plan(const std::string& path, bool toMp3) {
     if (!MapVideo(path)) {
         return false;
     }
+    m_album = FileNamePart(path);
     m_plan = PlanFlv(m_map.Data(), m_map.Size(), m_header, m_options, toMp3,
-                     PlannedOutputBase(path, SourceKind::Flv), true);
+                     PlannedOutputBase(path, SourceKind::Flv), true, m_album);
     const bool cut = m_map.Truncated();
     m_map.Close();
     if (cut) {
@@ -118,7 +121,7 @@ bool CFlvReader::Plan(const std::string& path, bool toMp3) {
 
 bool CFlvReader::FinishConversion() {
     const OutputItem& planned = m_plan.sound.output;
-    if (m_element.isMp3 == planned.isMp3) {
+    if (m_element.format == planned.format) {
         return true;
     }
     CFile claimed;
@@ -128,6 +131,21 @@ bool CFlvReader::FinishConversion() {
     OutputItem output = m_element;
     if (target.empty()) {
         ok = false;
+    } else if (planned.format == OutputFormat::Flac && !m_element.isMp3) {
+        uint32_t frames = 0;
+        int error = 0;
+        ok = TranscodeWavToFlac(m_element.path, target, std::move(claimed), m_plan.track.tags,
+                                &frames, &error);
+        why = error != 0 ? WriteFailure(error) : Failure::WriteFailed;
+        output.sampleCount = frames;
+    } else if (planned.format == OutputFormat::Flac) {
+        CFlacSink flac(target, std::move(claimed), m_plan.track.tags);
+        CCountingSink sink(flac);
+        ok = DecodeMp3Into(m_element.path, sink, &why);
+        output.sampleRate = sink.SampleRate();
+        output.channels = sink.Channels();
+        output.bitsPerSample = 16;
+        output.sampleCount = static_cast<uint32_t>(std::min<uint64_t>(sink.Frames(), UINT32_MAX));
     } else if (planned.isMp3) {
         uint32_t frames = 0;
         uint32_t rate = 0;
@@ -156,12 +174,13 @@ bool CFlvReader::FinishConversion() {
         return false;
     }
     output.path = target;
-    output.isMp3 = planned.isMp3;
+    output.SetFormat(planned.format);
     m_element = output;
     return true;
 }
 
 bool CFlvReader::Convert(const std::string& path, bool toMp3, FlvAudioResult* result) {
+    m_album = FileNamePart(path);
     return Open(path, false) && ConvertOpened(toMp3, result);
 }
 
@@ -170,7 +189,7 @@ bool CFlvReader::PlanMemory(const uint8_t* data, size_t size, const std::string&
     if (!OpenMemory(data, size, outputBase)) {
         return false;
     }
-    m_plan = PlanFlv(m_data, m_size, m_header, m_options, toMp3, outputBase, true);
+    m_plan = PlanFlv(m_data, m_size, m_header, m_options, toMp3, outputBase, true, m_album);
     return true;
 }
 
@@ -181,7 +200,7 @@ bool CFlvReader::ConvertMemory(const uint8_t* data, size_t size, const std::stri
 
 bool CFlvReader::ConvertOpened(bool toMp3, FlvAudioResult* result) {
     m_element = OutputItem{};
-    m_plan = PlanFlv(m_data, m_size, m_header, m_options, toMp3, m_outputBase, false);
+    m_plan = PlanFlv(m_data, m_size, m_header, m_options, toMp3, m_outputBase, false, m_album);
     WriteElement();
     const bool ok = !m_element.path.empty() && FinishConversion();
     m_map.Close();  // the source is not needed any more

@@ -48,6 +48,9 @@ class CFlvReader {
                        FlvAudioResult* result);
 
     void SetOptions(const ConversionOptions& options) { m_options = options; }
+    // The album the tagged files of a video held in memory name (the source file's name); a
+    // video opened from its path names its own file.
+    void SetAlbum(std::string album) { m_album = std::move(album); }
     // Why the last read or conversion failed.
     const ConversionReport& Report() const { return m_report; }
     const SourcePlan& Planned() const { return m_plan.list; }
@@ -79,6 +82,7 @@ class CFlvReader {
     size_t m_size = 0;
     std::string m_outputBase;
     ConversionOptions m_options;
+    std::string m_album;
     ConversionReport m_report;
     FlvPlan m_plan;
     OutputItem m_element;  // the element, then the output

@@ -8,7 +8,10 @@
 #include "audio/CCodecSound.h"
 #include "audio/CMp3Encoder.h"
 #include "audio/Mp3Frame.h"
+#include "audio/SpeexFrames.h"
+#include "audio/TranscodeMp3ToWav.h"
 #include "engine/OutputNaming.h"
+#include "engine/PathUtil.h"
 #include "engine/SoundFormat.h"
 
 namespace kelvora {
@@ -16,7 +19,8 @@ namespace kelvora {
 namespace {
 
 // The track as its first audio tag gives it, and whether it is converted.
-void TrackOf(const FlvAudioTag& first, const ConversionOptions& options, FlvPlan& plan) {
+void TrackOf(const FlvAudioTag& first, const ConversionOptions& options, bool toMp3,
+             FlvPlan& plan) {
     FlvTrackPlan& t = plan.track;
     PlannedSound& sound = plan.sound;
     OutputItem& element = sound.element;
@@ -29,8 +33,15 @@ void TrackOf(const FlvAudioTag& first, const ConversionOptions& options, FlvPlan
         info.video.sampleRate != 0 ? info.video.sampleRate : SoundRate((first.flags >> 2) & 3);
     element.channels = info.video.mono || (first.flags & 1) == 0 ? 1 : 2;
     element.bitsPerSample = Is16BitSound(t.format, (first.flags & 2) != 0) ? 16 : 8;
-    element.isMp3 = info.coding == SoundCoding::Mp3 ? 1 : 0;
-    t.decoded = info.coding == SoundCoding::Libav;
+    // A track kept as it is coded (AAC in MP4, Speex in Ogg) is its own element; MP3 sound is
+    // first copied into an MP3 file, the others decoded into a WAV file.
+    const OutputFormat target = TargetFormat(t.format, toMp3, options);
+    t.muxed = target == OutputFormat::M4a || target == OutputFormat::Ogg ||
+              (target == OutputFormat::Mp3 && options.ownCoding && info.coding == SoundCoding::Mp3);
+    element.SetFormat(target == OutputFormat::M4a || target == OutputFormat::Ogg ? target
+                      : info.coding == SoundCoding::Mp3                       ? OutputFormat::Mp3
+                                                                              : OutputFormat::Wav);
+    t.decoded = info.coding == SoundCoding::Libav && !t.muxed;
     if (t.decoded) {
         element.bitsPerSample = 16;
         t.codecRate = element.sampleRate;
@@ -39,6 +50,9 @@ void TrackOf(const FlvAudioTag& first, const ConversionOptions& options, FlvPlan
     if (t.format == kFormatAac) {
         t.codecRate = element.sampleRate = 0;  // its sequence header tells
         t.codecChannels = element.channels = 0;
+    }
+    if (target == OutputFormat::Ogg) {
+        element.bitsPerSample = 16;
     }
     sound.skip = FormatSkip(t.format, info.video.conversion, options.allFormats);
     if (sound.skip == Failure::LibraryMissing) {
@@ -84,11 +98,13 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvPl
     const SoundCoding coding = FormatInfo(t.format).coding;
     const bool probing = t.decoded && t.format != kFormatAac && plan.sound.Converted() &&
                          probe.Open(t.format, t.codecRate, t.codecChannels);
+    uint32_t firstPacketFrames = 0;  // Speex: the frames the first packet holds
     WalkFlvAudio(data, size, header, [&](const FlvAudioTag& tag) {
         const uint8_t* body = data + tag.dataStart;
         const size_t length = tag.dataSize;
-        // A decoded track keeps to its first tag's format; the others write every tag.
-        if (t.decoded && tag.Format() != t.format) {
+        // A track of a libavcodec format keeps to its first tag's format; the others write
+        // every tag.
+        if (coding == SoundCoding::Libav && tag.Format() != t.format) {
             return true;
         }
         switch (coding) {
@@ -115,6 +131,9 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvPl
                     }
                 } else {
                     frames += CodecDataFrames(body, length, t.format, element.channels, false);
+                    if (t.format == kFormatSpeex && firstPacketFrames == 0 && length > 0) {
+                        firstPacketFrames = SpeexPacketFrames(body, length);
+                    }
                     if (probing && !decodes && length > 0) {
                         probe.Add(body, length);
                     }
@@ -134,6 +153,7 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvPl
         if (mp3.Found()) {
             element.sampleRate = mp3.First().sampleRate;
             element.channels = mp3.First().channels;
+            t.container.bitRate = mp3.First().bitRate;
         }
     } else if (t.format == kFormatAac) {
         uint32_t perFrame = FormatInfo(kFormatAac).frameSamples;
@@ -148,6 +168,11 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvPl
             }
         }
         frames = aacFrames * perFrame;
+        t.framesPerPacket = perFrame;
+        t.container.config = aacConfig;
+    } else if (t.format == kFormatSpeex && t.muxed) {
+        t.container.config = SpeexHeaderFor(element.sampleRate, element.channels,
+                                            std::max<uint32_t>(firstPacketFrames, 1));
     }
     if (probing && !decodes) {
         probe.Finish();
@@ -162,10 +187,10 @@ void CountTrack(const uint8_t* data, size_t size, const FlvHeader& header, FlvPl
 
 FlvPlan PlanFlv(const uint8_t* data, size_t size, const FlvHeader& header,
                 const ConversionOptions& options, bool toMp3, const std::string& outputBase,
-                bool count) {
+                bool count, const std::string& album) {
     FlvPlan plan;
     WalkFlvAudio(data, size, header, [&](const FlvAudioTag& tag) {
-        TrackOf(tag, options, plan);
+        TrackOf(tag, options, toMp3, plan);
         return false;
     });
     PlannedSound& sound = plan.sound;
@@ -173,26 +198,39 @@ FlvPlan PlanFlv(const uint8_t* data, size_t size, const FlvHeader& header,
         sound.skip = Failure::NoAudioTrack;
         return plan;
     }
+    FlvTrackPlan& t = plan.track;
     uint64_t decoded = 0;
-    if (count) {
+    // A track kept in its own coding needs what only the whole track tells (its configuration,
+    // its packets' frames) before it is written.
+    if (count || t.muxed) {
         CountTrack(data, size, header, plan, decoded);
     }
+    const OutputFormat target = TargetFormat(t.format, toMp3, options);
     OutputItem& output = sound.output;
     output = sound.element;
-    output.isMp3 = toMp3 ? 1 : 0;
-    if (toMp3 && !sound.element.isMp3) {
+    output.SetFormat(target);
+    if (target == OutputFormat::Mp3 && !sound.element.isMp3) {
         output.sampleRate = CMp3Encoder::RateFor(output.sampleRate, output.channels);
-    } else if (!toMp3 && sound.element.isMp3) {
+    } else if (target != OutputFormat::Mp3 && sound.element.isMp3) {
         output.bitsPerSample = 16;
         output.sampleCount = static_cast<uint32_t>(std::min<uint64_t>(decoded, UINT32_MAX));
     }
     if (sound.Converted()) {
         // The names a conversion takes: the element's, then the output's in the target form.
         COutputNames names(outputBase);
-        sound.element.path = names.Plain(outputBase, sound.element.isMp3 ? ".mp3" : ".wav");
-        output.path = sound.Transcoded() ? names.Plain(outputBase, toMp3 ? ".mp3" : ".wav")
+        sound.element.path = names.Plain(outputBase, OutputExtension(sound.element.format));
+        output.path = sound.Transcoded() ? names.Plain(outputBase, OutputExtension(target))
                                          : sound.element.path;
     }
+    const std::string stem =
+        FileNamePart(output.path.substr(0, output.path.size() - ExtensionPart(output.path).size()));
+    t.tags = {stem, album};
+    MuxedSound& c = t.container;
+    c.format = target;
+    c.sampleRate = sound.element.sampleRate;
+    c.channels = sound.element.channels;
+    c.skipStart = target == OutputFormat::Mp3 ? kMp3DecoderDelay : 0;
+    c.tags = t.tags;
     plan.list.sounds.push_back(sound);
     return plan;
 }

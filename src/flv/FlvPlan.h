@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/MuxedFile.h"
 #include "engine/ConversionOptions.h"
 #include "engine/SoundPlan.h"
 #include "flv/FlvWalk.h"
@@ -23,6 +24,14 @@ struct FlvTrackPlan {
     uint32_t codecRate = 0;
     uint16_t codecChannels = 0;
     bool counted = false;  // every tag was read for the track's length
+    // What a file of its own coding, or a FLAC file, is tagged with.
+    SoundTags tags;
+    // Written in its own coding through a container libavformat writes (MP3 behind an Info
+    // frame, AAC in MP4, Speex in Ogg), with these figures, each packet holding
+    // `framesPerPacket` sample frames (AAC; Speex and MP3 packets tell their own).
+    bool muxed = false;
+    MuxedSound container;
+    uint32_t framesPerPacket = 0;
 };
 
 struct FlvPlan {
@@ -40,6 +49,6 @@ struct FlvPlan {
 // before it writes.
 FlvPlan PlanFlv(const uint8_t* data, size_t size, const FlvHeader& header,
                 const ConversionOptions& options, bool toMp3, const std::string& outputBase,
-                bool count);
+                bool count, const std::string& album = {});
 
 }  // namespace kelvora

@@ -7,6 +7,8 @@
 #include "audio/CAdpcmDecoder.h"
 #include "audio/CCodecSound.h"
 #include "audio/Mp3Frame.h"
+#include "audio/MuxedFile.h"
+#include "audio/SpeexFrames.h"
 #include "audio/WavFile.h"
 #include "engine/BitReader.h"
 #include "engine/File.h"
@@ -17,7 +19,57 @@ namespace kelvora {
 
 bool CFlvTrackWriter::Write(OutputItem& element) {
     element = m_plan.sound.element;
-    return m_plan.track.decoded ? WriteDecoded(element) : WriteCopied(element);
+    return m_plan.track.muxed     ? WriteMuxed(element)
+           : m_plan.track.decoded ? WriteDecoded(element)
+                                  : WriteCopied(element);
+}
+
+// A track kept in its own coding: its MP3 frames, AAC frames (after their sequence header) or
+// Speex packets, each a packet of the container libavformat writes.
+bool CFlvTrackWriter::WriteMuxed(OutputItem& element) {
+    const FlvTrackPlan& track = m_plan.track;
+    CFile claimed;
+    element.path = ClaimPlannedName(element.path, claimed);
+    if (element.path.empty()) {
+        m_report.Fail(Failure::NoWritableFolder);
+        return false;
+    }
+    CMuxedFile file;
+    if (!file.Open(element.path, std::move(claimed), track.container)) {
+        m_report.detail = file.Detail();
+        m_report.Fail(file.Failed(), track.format);
+        element.path.clear();
+        return false;
+    }
+    CMp3FrameSplitter splitter;
+    bool configured = false;  // AAC: its sequence header came
+    WalkFlvAudio(m_data, m_size, m_header, [&](const FlvAudioTag& tag) {
+        const uint8_t* body = m_data + tag.dataStart;
+        const size_t length = tag.dataSize;
+        if (tag.Format() != track.format || length == 0) {
+            return true;
+        }
+        if (element.format == OutputFormat::Mp3) {
+            splitter.Add(body, length, [&file](const uint8_t* frame, const Mp3FrameHeader& h) {
+                file.Write(frame, h.frameBytes, h.samplesPerFrame);
+            });
+        } else if (element.format == OutputFormat::Ogg) {
+            file.Write(body, length, 320 * SpeexPacketFrames(body, length));
+        } else if (body[0] == 0) {
+            configured = true;  // AACPacketType 0: the AudioSpecificConfig
+        } else if (body[0] == 1 && configured && length > 1) {
+            file.Write(body + 1, length - 1, track.framesPerPacket);
+        }
+        return true;
+    });
+    if (!file.Finish()) {
+        m_report.Fail(file.Failed(), track.format);
+        element.path.clear();
+        return false;
+    }
+    element.sampleCount =
+        static_cast<uint32_t>(std::min<uint64_t>(file.SampleFrames(), UINT32_MAX));
+    return true;
 }
 
 bool CFlvTrackWriter::WriteCopied(OutputItem& element) {
@@ -137,7 +189,7 @@ bool CFlvTrackWriter::WriteDecoded(OutputItem& element) {
         return false;
     }
     element.path = sound.Path();
-    element.isMp3 = 0;
+    element.SetFormat(OutputFormat::Wav);
     element.sampleRate = sound.SampleRate();
     element.channels = sound.Channels();
     element.bitsPerSample = 16;

@@ -27,6 +27,7 @@ class CFlvTrackWriter {
   private:
     bool WriteCopied(OutputItem& element);
     bool WriteDecoded(OutputItem& element);
+    bool WriteMuxed(OutputItem& element);
 
     const uint8_t* m_data;
     size_t m_size;

@@ -2,6 +2,7 @@
 
 #include "engine/File.h"
 #include "engine/OutputNaming.h"
+#include "engine/PathUtil.h"
 #include "swf/SwfSoundWriter.h"
 
 namespace kelvora {
@@ -55,7 +56,7 @@ bool CSwfReader::WalkTags() {
 
 void CSwfReader::PlanWalked(const std::string& outputBase, bool toMp3) {
     m_plan = PlanSwf(m_records, m_container.Bytes(), Header(), m_options, toMp3, outputBase,
-                     m_mostOutputs);
+                     m_mostOutputs, m_album);
 }
 
 void CSwfReader::WritePlanned(bool elementsOnly) {
@@ -65,6 +66,7 @@ void CSwfReader::WritePlanned(bool elementsOnly) {
 
 bool CSwfReader::Plan(const std::string& path, bool toMp3) {
     Reset();
+    m_album = FileNamePart(path);
     if (!m_container.Open(path, false, m_options.allFormats, m_report)) {
         return false;
     }
@@ -92,6 +94,7 @@ bool CSwfReader::Cut() {
 }
 
 bool CSwfReader::ExtractElements(const std::string& path, bool forMp3) {
+    m_album = FileNamePart(path);
     if (!Open(path, false)) {
         return false;
     }
@@ -102,6 +105,7 @@ bool CSwfReader::ExtractElements(const std::string& path, bool forMp3) {
 }
 
 bool CSwfReader::Convert(const std::string& path, bool toMp3) {
+    m_album = FileNamePart(path);
     if (!Open(path, false)) {
         return false;
     }

@@ -63,6 +63,9 @@ class CSwfReader {
         m_mostOutputs = mostOutputs;
         m_mostInflated = mostInflated;
     }
+    // The album the tagged files of a movie held in memory name (the source file's name); a
+    // movie opened from its path names its own file.
+    void SetAlbum(std::string album) { m_album = std::move(album); }
     const ConversionOptions& Options() const { return m_options; }
     // Why the last read or conversion failed, and what it skipped or could not write.
     const ConversionReport& Report() const { return m_report; }
@@ -103,6 +106,7 @@ class CSwfReader {
     SwfTagVisitor m_visitor;
     uint64_t m_mostOutputs = UINT64_MAX;
     uint64_t m_mostInflated = UINT64_MAX;
+    std::string m_album;
     SwfRecords m_records;
     SwfPlan m_plan;
     std::vector<OutputItem> m_outputs;

@@ -127,7 +127,12 @@ SwfSoundPlan SwfPlanner::Plan(const SwfSound& s) const {
     p.named = sound.skip == Failure::None;
     const SoundFormatInfo& info = FormatInfo(s.format);
     OutputItem& element = sound.element;
-    element.isMp3 = info.coding == SoundCoding::Mp3 ? 1 : 0;
+    const OutputFormat target = TargetFormat(s.format, m_toMp3, m_options);
+    // A sound kept as it is coded (Speex in Ogg) is its own element; MP3 sound is first copied
+    // into an MP3 file, the others decoded into a WAV file.
+    element.SetFormat(target == OutputFormat::Ogg || target == OutputFormat::M4a ? target
+                      : info.coding == SoundCoding::Mp3                       ? OutputFormat::Mp3
+                                                                              : OutputFormat::Wav);
     element.sampleRate = info.movie.sampleRate != 0 ? info.movie.sampleRate : SoundRate(s.rateIndex);
     element.channels = info.movie.mono || !s.isStereo ? 1 : 2;
     element.bitsPerSample = s.is16Bit ? 16 : 8;
@@ -146,19 +151,41 @@ SwfSoundPlan SwfPlanner::Plan(const SwfSound& s) const {
         Event(s, p, decoded);
     }
     // A sound of which nothing decodes leaves no file either, and is told; its number is used.
-    if (sound.skip == Failure::None && info.coding == SoundCoding::Libav && !Decodes(s, p)) {
+    if (sound.skip == Failure::None && info.coding == SoundCoding::Libav &&
+        element.format == OutputFormat::Wav && !Decodes(s, p)) {
         sound.skip = Failure::NothingDecoded;
         p.told = true;
     }
     // The output: the element, or what the encoder or the decoder makes of it.
     OutputItem& output = sound.output;
     output = element;
-    output.isMp3 = m_toMp3 ? 1 : 0;
-    if (m_toMp3 && !element.isMp3) {
+    output.SetFormat(target);
+    if (target == OutputFormat::Mp3 && !element.isMp3) {
         output.sampleRate = CMp3Encoder::RateFor(element.sampleRate, element.channels);
-    } else if (!m_toMp3 && element.isMp3) {
+    } else if (target != OutputFormat::Mp3 && element.isMp3) {
         output.bitsPerSample = 16;
         output.sampleCount = Clamp32(p.shaped ? ShapedFrames(p.shape, decoded) : decoded);
+    }
+    // Kept in its own coding: MP3 behind an Info frame that tells players what of its frames is
+    // sound (an event's SeekSamples and its tag's count, a stream's latency and its blocks'
+    // counts), Speex in Ogg.
+    if (m_options.ownCoding && m_toMp3 &&
+        (target == OutputFormat::Ogg || (target == OutputFormat::Mp3 && element.isMp3))) {
+        p.muxed = true;
+        MuxedSound& c = p.container;
+        c.format = target;
+        c.sampleRate = element.sampleRate;
+        c.channels = element.channels;
+        if (target == OutputFormat::Ogg) {
+            c.config = SpeexHeaderFor(element.sampleRate, element.channels, 1);
+        } else {
+            c.bitRate = p.firstBitRate;
+            c.skipStart =
+                static_cast<uint64_t>(std::max<int16_t>(s.seekSamples, 0)) + kMp3DecoderDelay;
+            const uint64_t heard = s.IsStream() ? p.soundFrames : s.sampleCount;
+            c.skipEnd = element.sampleCount -
+                        std::min<uint64_t>(element.sampleCount, c.skipStart + heard);
+        }
     }
     return p;
 }
@@ -182,6 +209,7 @@ void SwfPlanner::Event(const SwfSound& s, SwfSoundPlan& p, uint64_t& decoded) co
             if (frames.Found()) {
                 element.sampleRate = frames.First().sampleRate;
                 element.channels = frames.First().channels;
+                p.firstBitRate = frames.First().bitRate;
             }
             // What the file holds: its frames, whatever the tag claims.
             element.sampleCount = Clamp32(frames.Samples());
@@ -326,7 +354,9 @@ uint64_t SwfPlanner::Stream(const SwfSound& s, SwfSoundPlan& p, uint64_t& decode
     if (mp3.Found()) {
         element.sampleRate = mp3.First().sampleRate;
         element.channels = mp3.First().channels;
+        p.firstBitRate = mp3.First().bitRate;
     }
+    p.soundFrames = claimed;  // its blocks' own counts, and the silent frames between them
     // What the element holds: the blocks' frames and the silent frames between them.
     element.sampleCount = Clamp32(mp3.Samples());
     decoded = mp3.DecodedSamples();
@@ -439,7 +469,7 @@ uint16_t Mp3BlockCount(const uint8_t* bytes, const SwfStreamBlock& block) {
 
 SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader& header,
                 const ConversionOptions& options, bool toMp3, const std::string& outputBase,
-                uint64_t mostOutputs) {
+                uint64_t mostOutputs, const std::string& album) {
     SwfPlan plan;
     plan.toMp3 = toMp3;
     const SwfPlanner planner(bytes, header, options, toMp3);
@@ -466,20 +496,21 @@ SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader
         PlannedSound& sound = plan.sounds[i].sound;
         if (plan.sounds[i].named) {
             const std::string path =
-                naming.Element(records.sounds[i], sound.element.isMp3 ? ".mp3" : ".wav");
+                naming.Element(records.sounds[i], OutputExtension(sound.element.format));
             if (sound.Converted()) {
                 sound.element.path = path;
             }
         }
     }
-    const std::string_view targetExt = toMp3 ? ".mp3" : ".wav";
     PlannedSound* single = nullptr;
     size_t outputs = 0;
     for (const size_t i : records.completed) {
         PlannedSound& sound = plan.sounds[i].sound;
         if (!sound.element.path.empty()) {
-            sound.output.path = sound.Transcoded() ? names.Renamed(sound.element.path, targetExt)
-                                                   : sound.element.path;
+            sound.output.path =
+                sound.Transcoded()
+                    ? names.Renamed(sound.element.path, OutputExtension(sound.output.format))
+                    : sound.element.path;
         }
         if (!sound.output.path.empty()) {
             single = &sound;
@@ -488,6 +519,20 @@ SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader
     }
     if (outputs == 1) {
         single->output.path = names.WithoutSingleNumber(single->output.path);
+    }
+    // Tags: the title is the sound's linkage name (named so), else its output's name.
+    for (size_t i = 0; i < records.sounds.size(); ++i) {
+        SwfSoundPlan& p = plan.sounds[i];
+        const SwfSound& s = records.sounds[i];
+        const std::string linkage =
+            !options.linkageNames                ? std::string()
+            : !s.IsStream()                      ? records.names.NameOf(s.characterId)
+            : s.sprite >= 0                      ? records.names.NameOf(static_cast<uint16_t>(s.sprite))
+                                                 : std::string();
+        const std::string& path = p.sound.output.path;
+        const std::string stem = FileNamePart(path.substr(0, path.size() - ExtensionPart(path).size()));
+        p.tags = {linkage.empty() ? stem : linkage, album};
+        p.container.tags = p.tags;
     }
     for (const size_t i : records.completed) {
         if (plan.sounds[i].listed) {

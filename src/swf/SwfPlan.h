@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audio/MuxedFile.h"
 #include "audio/TranscodeMp3ToWav.h"
 #include "engine/ConversionOptions.h"
 #include "engine/OutputNaming.h"
@@ -53,6 +54,15 @@ struct SwfSoundPlan {
     std::vector<SilentFrames> silentFrames;
     bool shaped = false;
     Mp3ToWavShape shape;
+    // MP3: the first frame's bit rate, and the sample frames its blocks (or tag) say are sound.
+    uint32_t firstBitRate = 0;
+    uint64_t soundFrames = 0;
+    // What a file of its own coding, or a FLAC file, is tagged with.
+    SoundTags tags;
+    // Written in its own coding through a container libavformat writes (MP3 behind an Info frame,
+    // Speex in Ogg), with these figures.
+    bool muxed = false;
+    MuxedSound container;
 };
 
 // What a conversion of a movie makes: how each recorded sound (in tag order) is written, and the
@@ -68,10 +78,11 @@ struct SwfPlan {
 // channels and lengths (what the decoders will give included), and the names the elements and
 // outputs take under `outputBase` in the folder as it is: every element in tag order, then each
 // output brought to the target's form in list order, then a single output's "_001" dropped.
-// Past `mostOutputs` outputs (in tag order) the sounds are skipped (TooManyOutputs).
+// Past `mostOutputs` outputs (in tag order) the sounds are skipped (TooManyOutputs). Files that
+// carry tags name `album` as their album.
 SwfPlan PlanSwf(const SwfRecords& records, const uint8_t* bytes, const SwfHeader& header,
                 const ConversionOptions& options, bool toMp3, const std::string& outputBase,
-                uint64_t mostOutputs = UINT64_MAX);
+                uint64_t mostOutputs = UINT64_MAX, const std::string& album = {});
 
 // Chooses the names of a movie's elements, in tag order, for a plan and a conversion alike: a
 // sound named by the movie (with that option) takes its linkage name, the others the next

@@ -7,6 +7,9 @@
 #include "audio/CAdpcmDecoder.h"
 #include "audio/CCodecSound.h"
 #include "audio/Mp3Frame.h"
+#include "audio/MuxedFile.h"
+#include "audio/PcmSink.h"
+#include "audio/SpeexFrames.h"
 #include "audio/TranscodeMp3ToWav.h"
 #include "audio/TranscodeWavToMp3.h"
 #include "audio/WavFile.h"
@@ -72,6 +75,33 @@ uint32_t WavFrames(CFile& file, size_t frameBytes) {
 
 uint32_t Clamp32(uint64_t frames) {
     return static_cast<uint32_t>(std::min<uint64_t>(frames, UINT32_MAX));
+}
+
+// An element brought into FLAC: a WAV one's samples as they are, an MP3 one as LAME decodes it
+// (shaped when it keeps its timing). `item` receives the figures written.
+bool ToFlac(const OutputItem& element, OutputItem& item, CFile claimed, const SoundTags& tags,
+            const Mp3ToWavShape* shape, Failure& why) {
+    if (!element.isMp3) {
+        uint32_t frames = 0;
+        int error = 0;
+        if (!TranscodeWavToFlac(element.path, item.path, std::move(claimed), tags, &frames,
+                                &error)) {
+            why = error != 0 ? WriteFailure(error) : Failure::WriteFailed;
+            return false;
+        }
+        item.sampleCount = frames;
+        return true;
+    }
+    CFlacSink sink(item.path, std::move(claimed), tags);
+    CCountingSink counted(sink);
+    if (!DecodeMp3Into(element.path, counted, &why, shape)) {
+        return false;
+    }
+    item.sampleCount = Clamp32(counted.Frames());
+    item.bitsPerSample = 16;
+    item.sampleRate = counted.SampleRate();
+    item.channels = counted.Channels();
+    return true;
 }
 
 SkipReason ReasonOf(Failure skip) {
@@ -142,6 +172,13 @@ OutputItem CSwfSoundWriter::WriteElement(size_t i, const std::string& planned) {
         return item;
     }
     item = p.sound.element;
+    if (p.muxed) {
+        item.path = planned;
+        if (!WriteMuxed(s, p, item)) {
+            item.path.clear();
+        }
+        return item;
+    }
     if (FormatInfo(s.format).coding == SoundCoding::Libav) {
         item.path = planned;
         if (!WriteCodecSound(s, p, item)) {
@@ -284,12 +321,86 @@ bool CSwfSoundWriter::WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p, 
     item.bitsPerSample = 16;
     item.sampleRate = sound.SampleRate();
     item.sampleCount = sound.SampleCount();
-    item.isMp3 = 0;
+    item.SetFormat(OutputFormat::Wav);
     // An event sound that decodes to less than its tag claims, by more than a frame, is told.
     if (!s.IsStream() &&
         s.sampleCount > uint64_t{item.sampleCount} + FormatInfo(s.format).frameSamples) {
         m_report.Short(s.format, s.sampleCount, item.sampleCount);
     }
+    return true;
+}
+
+// A sound kept in its own coding: MP3 frames (and the silent frames the plan puts in) or Speex
+// packets, each a packet of the container libavformat writes.
+bool CSwfSoundWriter::WriteMuxed(const SwfSound& s, const SwfSoundPlan& p, OutputItem& item) {
+    CFile claimed;
+    item.path = ClaimPlannedName(item.path, claimed);
+    if (item.path.empty()) {
+        m_report.Lose(Failure::NoWritableFolder);
+        return false;
+    }
+    CMuxedFile file;
+    if (!file.Open(item.path, std::move(claimed), p.container)) {
+        m_report.detail = file.Detail();
+        m_report.Lose(file.Failed());
+        return false;
+    }
+    const auto dataOf = [&](size_t start, size_t end, const std::function<void(const uint8_t*,
+                                                                                size_t)>& take) {
+        take(m_bytes + start, end - start);
+    };
+    if (item.format == OutputFormat::Ogg) {
+        // Each of a movie's Speex frames, padded to a whole byte, is a packet of its own.
+        const auto packets = [&](const uint8_t* data, size_t size) {
+            for (const SpeexPacket& packet : SpeexMoviePackets(data, size)) {
+                file.Write(data + packet.start, packet.end - packet.start, 320 * packet.frames);
+            }
+        };
+        if (!s.IsStream()) {
+            dataOf(s.dataStart, s.dataEnd, packets);
+        }
+        for (const SwfStreamBlock& b : s.blocks) {
+            dataOf(b.start, b.End(), packets);
+        }
+    } else {
+        CMp3FrameSplitter splitter;
+        const auto frames = [&](const uint8_t* data, size_t size) {
+            splitter.Add(data, size, [&file](const uint8_t* frame, const Mp3FrameHeader& h) {
+                file.Write(frame, h.frameBytes, h.samplesPerFrame);
+            });
+        };
+        if (!s.IsStream()) {
+            dataOf(s.dataStart, s.dataEnd, frames);
+        }
+        std::vector<uint8_t> silentFrame;
+        if (!p.silentFrames.empty()) {
+            const SwfStreamBlock& model = s.blocks[p.modelBlock];
+            silentFrame = SilentMp3Frame(m_bytes + model.start + 4 + p.modelOffset,
+                                         model.size - 4 - p.modelOffset);
+        }
+        auto silent = p.silentFrames.begin();
+        for (size_t i = 0; i < s.blocks.size(); ++i) {
+            const SwfStreamBlock& b = s.blocks[i];
+            if (b.size < 4) {
+                continue;
+            }
+            size_t at = 0;
+            if (silent != p.silentFrames.end() && silent->block == i) {
+                at = std::min<size_t>(silent->offset, b.size - 4);
+                frames(m_bytes + b.start + 4, at);
+                for (uint64_t n = silent->count; n > 0; --n) {
+                    frames(silentFrame.data(), silentFrame.size());
+                }
+                ++silent;
+            }
+            frames(m_bytes + b.start + 4 + at, b.size - 4 - at);
+        }
+    }
+    if (!file.Finish()) {
+        m_report.Lose(file.Failed());
+        return false;
+    }
+    item.sampleCount = Clamp32(file.SampleFrames());
     return true;
 }
 
@@ -303,7 +414,10 @@ OutputItem CSwfSoundWriter::Transcode(const SwfSoundPlan& p, const OutputItem& e
     }
     Failure why = Failure::None;
     bool ok = false;
-    if (item.isMp3) {
+    if (item.format == OutputFormat::Flac) {
+        ok = ToFlac(element, item, std::move(claimed), p.tags, p.shaped ? &p.shape : nullptr,
+                    why);
+    } else if (item.isMp3) {
         uint32_t frames = 0;
         uint32_t rate = 0;
         ok = TranscodeWavToMp3(element.path, item.path, &frames, &rate, &why, std::move(claimed));
@@ -335,8 +449,8 @@ OutputItem CSwfSoundWriter::Transcode(const SwfSoundPlan& p, const OutputItem& e
 }
 
 void CSwfSoundWriter::Compare(const PlannedSound& planned, const OutputItem& written) {
-    const OutputItem& meant = written.isMp3 == planned.output.isMp3 ? planned.output
-                                                                     : planned.element;
+    const OutputItem& meant =
+        written.format == planned.output.format ? planned.output : planned.element;
     if (written.sampleCount != meant.sampleCount) {
         m_report.Differs(planned.format, meant.sampleCount, written.sampleCount);
     }

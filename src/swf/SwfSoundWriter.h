@@ -36,6 +36,7 @@ class CSwfSoundWriter {
     bool WriteEvent(const SwfSound& s, const SwfSoundPlan& p, CFile& file, OutputItem& item);
     bool WriteStream(const SwfSound& s, const SwfSoundPlan& p, CFile& file, OutputItem& item);
     bool WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p, OutputItem& item);
+    bool WriteMuxed(const SwfSound& s, const SwfSoundPlan& p, OutputItem& item);
     // Brings an element to its output; the output as written, or the element when it failed.
     OutputItem Transcode(const SwfSoundPlan& p, const OutputItem& element);
     // Tells where a written output's length differs from the plan's.
