@@ -186,7 +186,11 @@ int RunList(const std::vector<std::string>& paths, const Run& run, std::ostream&
             for (const std::string& name : s.names) {
                 names += (names.empty() ? "" : ",") + name;
             }
-            const std::string outputName = OutputNameText(s);
+            // Kept in its own coding, a sound's file has an extension of its own: it is shown.
+            std::string outputName = OutputNameText(s);
+            if (run.options.ownCoding && !outputName.empty()) {
+                outputName += OutputExtension(s.output.format);
+            }
             const OutputItem& o = s.output;
             out << ListingField(s.from.empty() ? FileNamePart(listing.path) : s.from) << '\t'
                 << (outputName.empty() ? "-" : ListingField(outputName)) << '\t' << KindText(s)

@@ -55,6 +55,10 @@ Json ListingJson(const FileListing& listing, const std::string& optionName) {
         Json sound;
         sound["from"] = s.from.empty() ? Json() : Json(s.from);
         sound["outputName"] = outputName.empty() ? Json() : Json(outputName);
+        sound["outputFile"] = outputName.empty()
+                                  ? Json()
+                                  : Json(outputName + OutputExtension(o.FileFormat()));
+        sound["outputFormat"] = OutputFormatName(o.FileFormat());
         sound["kind"] = KindText(s);
         sound["timeline"] = TimelineText(s);
         sound["characterId"] = s.kind == SoundKind::Event ? Json(s.characterId) : Json();

@@ -20,6 +20,11 @@ constexpr Check kChecks[] = {
     {"KeepTiming", "Keep the timing of sound streams", &ConversionOptions::keepTiming},
     {"Embedded", "Read movies inside other files (embedded movies, projectors, SWC and ZIP)",
      &ConversionOptions::embedded},
+    {"FlacForWav", "Convert to WAV writes FLAC files (the same samples, about half the size)",
+     &ConversionOptions::flac},
+    {"OwnCoding",
+     "Convert to MP3 keeps each sound in its own coding (MP3 gapless, AAC, Speex; the rest FLAC)",
+     &ConversionOptions::ownCoding},
 };
 
 constexpr const char* kJobsKey = "Jobs";

@@ -132,7 +132,12 @@ TEST(PlanAgreement, TheListingTheFilesWrittenAndTheReportAgree) {
         {"embedded", {"--all-formats", "--embedded"}}};
     size_t outputs = 0;
     for (const auto& [setName, options] : optionSets) {
-        for (const char* target : {"mp3", "wav"}) {
+        // Each sound in its own coding, or FLAC, with every format.
+        std::vector<const char*> targets = {"mp3", "wav"};
+        if (setName == "every format") {
+            targets.insert(targets.end(), {"flac", "original"});
+        }
+        for (const char* target : targets) {
             SCOPED_TRACE(setName + std::string(", ") + target);
             TempDir dir;
             std::set<std::string> names;
@@ -163,9 +168,8 @@ TEST(PlanAgreement, TheListingTheFilesWrittenAndTheReportAgree) {
                 SCOPED_TRACE(listing[i]["file"].get<std::string>());
                 std::map<std::string, Json> planned;
                 for (const Json& sound : listing[i]["sounds"]) {
-                    if (!sound["outputName"].is_null()) {
-                        const std::string file =
-                            sound["outputName"].get<std::string>() + "." + target;
+                    if (!sound["outputFile"].is_null()) {
+                        const std::string file = sound["outputFile"];
                         planned[file] = sound;
                         listed.insert(file);
                     }
@@ -177,6 +181,7 @@ TEST(PlanAgreement, TheListingTheFilesWrittenAndTheReportAgree) {
                     const Json& plan = planned[file];
                     EXPECT_EQ(plan["sampleRate"], output["sampleRate"]) << file;
                     EXPECT_EQ(plan["channels"], output["channels"]) << file;
+                    EXPECT_EQ(plan["outputFormat"], output["format"]) << file;
                     if (std::string(target) == "mp3" && plan["format"] == "MP3") {
                         // Copied: the frames it holds.
                         const Mp3Info held = ScanMp3Frames(ReadFileBytes(output["path"]));
