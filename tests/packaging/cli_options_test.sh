@@ -47,7 +47,7 @@ for option in $options; do
         fail "the manual page does not document $option"
 done
 
-expect 'mp3 wav ' --to ''
+expect 'flac mp3 original wav ' --to ''
 expect 'linkage number ' --names ''
 expect 'linkage ' --names=l
 
