@@ -115,6 +115,8 @@ bool CMuxedFile::Open(const std::string& path, CFile claimed, const MuxedSound& 
         Fail(Failure::WriteFailed);
         return false;
     }
+    // Without it the Ogg muxer draws a random stream serial: two runs would write two files.
+    c.muxer->flags |= AVFMT_FLAG_BITEXACT;
     auto* buffer = static_cast<uint8_t*>(c.av->av_malloc(kIoBufferSize));
     c.io = buffer ? c.format->avio_alloc_context(buffer, kIoBufferSize, 1, &c, nullptr,
                                                  &Context::Write, &Context::Seek)
