@@ -25,6 +25,7 @@ ensure_packages() {
 
 kelvora_build_packages=(g++ cmake ninja-build pkg-config zlib1g-dev liblzma-dev libmp3lame-dev libgtest-dev libbenchmark-dev
                         libavcodec-dev libavformat-dev libswresample-dev libspeex-dev libarchive-dev libflac-dev
+                        nettle-dev
                         nlohmann-json3-dev
                         qt6-base-dev libgl-dev)
 # The sanitized build and the fuzz targets: clang with its sanitizer and libFuzzer runtimes.
@@ -32,8 +33,9 @@ kelvora_sanitize_packages=(clang libclang-rt-14-dev)
 # What the desktop program needs to run beyond its build: a face as narrow as its layouts expect.
 kelvora_run_packages=(fonts-liberation2)
 # Making and checking the Debian package: dpkg-shlibdeps and file for CPack, lintian, the AppStream
-# validator, and bash-completion for the test of kelvora-cli's completion.
-kelvora_package_packages=(dpkg-dev file lintian appstream bash-completion)
+# validator, and bash-completion for the test of kelvora-cli's completion; GNU parallel and jq for
+# the test of the README's recipe for many machines.
+kelvora_package_packages=(dpkg-dev file lintian appstream bash-completion parallel jq)
 
 # configure_and_build BUILD_DIR [CMAKE_ARGS...]
 configure_and_build() {

@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "cli/CliJson.h"
+#include "cli/ProgressLine.h"
+#include "cli/RunLog.h"
 #include "convert/Batch.h"
 #include "convert/ColumnTexts.h"
 #include "convert/ConversionJob.h"
@@ -35,7 +37,22 @@ struct Run {
     unsigned jobs = 1;
     ConversionOptions options;
     std::string mergeTarget;
+    std::string logPath;
+    bool errIsTerminal = false;
 };
+
+// The options that shape what a conversion writes, as a log records them: a run skips only
+// what a run with the same ones did.
+std::string OutputOptions(const Run& run) {
+    const ConversionOptions& o = run.options;
+    std::string text = "--to ";
+    text += o.ownCoding ? "original" : o.flac ? "flac" : run.toMp3 ? "mp3" : "wav";
+    text += o.allFormats ? " --all-formats" : "";
+    text += o.linkageNames ? " --names linkage" : "";
+    text += o.keepTiming ? " --keep-timing" : "";
+    text += o.embedded ? " --embedded" : "";
+    return text;
+}
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: " << kProgram << " [OPTION...] [--merge FILE.mp3 [--yes]] PATH...\n"
@@ -78,7 +95,12 @@ void PrintUsage(std::ostream& out) {
         << "               format, rate, bits, channels, sample frames, length, linkage\n"
         << "               names and what a conversion with the options given would do\n"
         << "  --json       print one JSON document instead of the text lines (with --list,\n"
-        << "               --info or a conversion)\n"
+        << "               --info or a conversion); outputs carry their size and SHA-256\n"
+        << "  --log FILE   append a JSON line to FILE for each file as it finishes (its\n"
+        << "               --json object, the outputs' SHA-256, the file's size and time);\n"
+        << "               skip the files FILE records as done, after removing what a killed\n"
+        << "               run left unfinished: a run started again after a kill ends with\n"
+        << "               the files of one uninterrupted run\n"
         << "  --info       print the header of each file instead of converting: file,\n"
         << "               version, frame size, length, frame rate, frame count and path,\n"
         << "               separated by tabs (an FLV video has a version only)\n"
@@ -215,11 +237,135 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
         << '\t' << t.channels << '\t' << t.path << '\n';
 }
 
+// What a run keeps of each file as it finishes, on the worker that converted it, before the
+// worker takes another: its outputs' digests (for --json and the log) and its log line, so that
+// the log's lines come in the order files finish and each comes before any file that waited
+// for it.
+class CFinishedFiles : public CBatch::Listener {
+  public:
+    CFinishedFiles(const std::vector<SourceItem>& items, const Run& run, CRunLog* log,
+                   std::vector<SourceStamp> stamps)
+        : m_items(items),
+          m_log(log),
+          m_stamps(std::move(stamps)),
+          m_options(OutputOptions(run)),
+          m_digest(run.json || log),
+          m_digests(items.size()),
+          m_recorded(items.size(), false) {}
+
+    void FileDone(size_t k, const CBatch::Result& result) override {
+        const SourceItem& item = m_items[k];
+        std::vector<FileDigest> digests;
+        if (m_digest) {
+            for (const OutputItem& output : item.outputs) {
+                digests.push_back(DigestFile(output.path));
+            }
+        }
+        bool written = true;
+        if (m_log) {
+            nlohmann::json line =
+                ConversionJson(item, result.converted, result.report,
+                               ConversionStatusText(result.converted, item), kAllFormatsOption,
+                               &digests);
+            PutPath(line, "path", item.path);
+            for (size_t i = 0; i < item.outputs.size(); ++i) {
+                PutPath(line["outputs"][i], "path", item.outputs[i].path);
+            }
+            line["size"] = m_stamps[k].size;
+            line["mtime"] = m_stamps[k].mtime;
+            line["options"] = m_options;
+            line["complete"] = m_stamps[k].known && !MayGiveMoreLater(result.report);
+            written = m_log->Append(line);
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_digests[k] = std::move(digests);
+        m_recorded[k] = true;
+        ++m_done;
+        m_outputs += item.outputs.size();
+        m_failed += result.converted ? 0 : 1;
+        m_logFailed = m_logFailed || !written;
+        m_changed.notify_all();
+    }
+    void BatchOver() override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_over = true;
+        m_changed.notify_all();
+    }
+
+    // Waits until file `k` is kept (or nothing is left to keep), and gives its digests.
+    std::vector<FileDigest> WaitFor(size_t k) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_recorded[k] || m_over; });
+        return m_digests[k];
+    }
+    void Show(CProgressLine& progress, bool now = false) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        progress.Update(m_done, m_outputs, m_failed, now);
+    }
+    void Finish(CProgressLine& progress) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        progress.Finish(m_done, m_outputs, m_failed);
+    }
+    bool LogFailed() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_logFailed;
+    }
+
+  private:
+    const std::vector<SourceItem>& m_items;
+    CRunLog* m_log;
+    std::vector<SourceStamp> m_stamps;
+    std::string m_options;
+    bool m_digest;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::vector<FileDigest>> m_digests;
+    std::vector<bool> m_recorded;
+    bool m_over = false;
+    bool m_logFailed = false;
+    size_t m_done = 0, m_outputs = 0, m_failed = 0;
+};
+
+// With a log, the files it records as done are left out (after what a killed run left
+// unfinished is removed), and the rest are stamped as they are found; says what it skipped.
+bool ResumeFromLog(CRunLog& log, const Run& run, std::vector<std::string>& paths,
+                   std::vector<SourceStamp>& stamps, std::ostream& err) {
+    std::string message;
+    if (!log.Open(run.logPath, OutputOptions(run), message)) {
+        err << kProgram << ": " << run.logPath << ": " << message << '\n';
+        return false;
+    }
+    const size_t removed = log.RemoveUnfinished();
+    if (removed > 0) {
+        err << kProgram << ": removed " << removed
+            << " unfinished file(s) or folder(s) a run that was stopped left\n";
+    }
+    std::vector<std::string> rest;
+    for (const std::string& path : paths) {
+        SourceStamp stamp = StampOf(path);
+        if (!log.Done(path, stamp)) {
+            rest.push_back(path);
+            stamps.push_back(std::move(stamp));
+        }
+    }
+    if (rest.size() < paths.size()) {
+        err << kProgram << ": skipped " << paths.size() - rest.size()
+            << " file(s) the log records as done\n";
+    }
+    paths = std::move(rest);
+    return true;
+}
+
 // Converts each file as a batch does, `jobs` files at a time, each worker with readers of its
 // own; the converted items are kept in `items`, in order. What is printed and the names written
 // are exactly those of one file at a time.
-int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostream& out,
+int RunConvert(std::vector<std::string> paths, const Run& run, std::ostream& out,
                std::ostream& err, std::vector<SourceItem>& items) {
+    CRunLog log;
+    std::vector<SourceStamp> stamps;
+    if (!run.logPath.empty() && !ResumeFromLog(log, run, paths, stamps, err)) {
+        return kExitFailed;
+    }
     const size_t total = paths.size();
     items.clear();
     for (const std::string& given : paths) {
@@ -232,28 +378,47 @@ int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostre
     for (SourceItem& item : items) {
         batchItems.push_back(&item);
     }
-    CBatch batch(batchItems, run.toMp3, run.options, run.jobs);
+    const bool logged = !run.logPath.empty();
+    CFinishedFiles finished(items, run, logged ? &log : nullptr, std::move(stamps));
+    CProgressLine progress(err, run.errIsTerminal && (run.json || logged), total);
+    CBatch batch(batchItems, run.toMp3, run.options, run.jobs, &finished);
+    if (logged) {
+        SetClaimRecorder(&log);
+    }
     batch.Start();
 
     int status = kExitOk;
     nlohmann::json document = nlohmann::json::array();
     for (size_t k = 0; k < total; ++k) {
         const SourceItem& item = items[k];
-        if (!run.json) {
-            out << Format("[%zu/%zu] Converting %s...", k + 1, total,
-                          FileNamePart(item.path).c_str());
+        const std::string heading =
+            Format("[%zu/%zu] Converting %s...", k + 1, total, FileNamePart(item.path).c_str());
+        if (!run.json && !progress.Shown()) {
+            out << heading;
             out.flush();
         }
-        batch.WaitFor(k);
+        if (progress.Shown()) {
+            while (!batch.WaitFor(k, std::chrono::milliseconds(100))) {
+                finished.Show(progress);
+            }
+        } else {
+            batch.WaitFor(k);
+        }
+        const std::vector<FileDigest> digests = finished.WaitFor(k);
         const CBatch::Result result = batch.ResultOf(k);
         if (!result.converted) {
             status = kExitFailed;
         }
         const std::string text = ConversionStatusText(result.converted, item);
         if (run.json) {
-            document.push_back(
-                ConversionJson(item, result.converted, result.report, text, kAllFormatsOption));
+            document.push_back(ConversionJson(item, result.converted, result.report, text,
+                                              kAllFormatsOption, &digests));
+            finished.Show(progress);
             continue;
+        }
+        progress.Clear();
+        if (progress.Shown()) {
+            out << heading;
         }
         out << ' ' << text << '\n';
         out.flush();
@@ -262,6 +427,16 @@ int RunConvert(const std::vector<std::string>& paths, const Run& run, std::ostre
             PrintOutputRow(out, output);
         }
         out.flush();
+        finished.Show(progress, true);
+    }
+    finished.Finish(progress);
+    if (logged) {
+        SetClaimRecorder(nullptr);
+        if (finished.LogFailed()) {
+            err << kProgram << ": " << run.logPath << ": a line could not be written\n";
+            status = kExitFailed;
+        }
+        log.Close();
     }
     if (run.json) {
         WriteJsonDocument(out, document);
@@ -327,8 +502,10 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& given, bool
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool errIsTerminal) {
     Run run;
+    run.errIsTerminal = errIsTerminal;
     run.jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> paths;
     bool optionsDone = false;
@@ -394,6 +571,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (run.mergeTarget.empty()) {
                 return UsageError(err, "option '--merge' requires a file name");
             }
+        } else if (is("--log")) {
+            if (!takes("--log") || value.empty()) {
+                return UsageError(err, "option '--log' requires a file name");
+            }
+            run.logPath = value;
         } else if (is("--to")) {
             if (!takes("--to")) {
                 return UsageError(err, "option '--to' requires an argument");
@@ -424,6 +606,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (run.mode != Run::Mode::Convert && !run.mergeTarget.empty()) {
         return UsageError(err, "--merge converts; it cannot go with --info or --list");
+    }
+    if (!run.logPath.empty() && (run.mode != Run::Mode::Convert || !run.mergeTarget.empty())) {
+        return UsageError(err, "--log records conversions; it cannot go with --info, --list or "
+                               "--merge");
     }
     const std::vector<std::string> files = ExpandPaths(paths, run.options.embedded);
     if (run.mode == Run::Mode::Info) {

@@ -92,7 +92,8 @@ Json InfoJson(const std::string& path, const SourceHeader& header, bool read,
 }
 
 Json ConversionJson(const SourceItem& item, bool converted, const ConversionReport& report,
-                    const std::string& status, const std::string& optionName) {
+                    const std::string& status, const std::string& optionName,
+                    const std::vector<FileDigest>* digests) {
     Json file = FileJson(item.path, item.kind, Known(item.path, item.kind));
     file["status"] = status;
     file["converted"] = converted;
@@ -107,6 +108,11 @@ Json ConversionJson(const SourceItem& item, bool converted, const ConversionRepo
         output["channels"] = o.channels;
         output["sampleFrames"] = o.sampleCount;
         output["length"] = PreciseLengthText(o.sampleCount, o.sampleRate);
+        if (digests && outputs.size() < digests->size()) {
+            const FileDigest& digest = (*digests)[outputs.size()];
+            output["size"] = digest.size;
+            output["sha256"] = digest.sha256.empty() ? Json() : Json(digest.sha256);
+        }
         outputs.push_back(std::move(output));
     }
     file["outputs"] = std::move(outputs);

@@ -7,6 +7,7 @@
 #include "convert/ConversionJob.h"
 #include "convert/SoundInventory.h"
 #include "engine/ConversionReport.h"
+#include "cli/RunLog.h"
 #include "engine/Records.h"
 
 namespace kelvora {
@@ -19,10 +20,11 @@ nlohmann::json ListingJson(const FileListing& listing, const std::string& option
 // What --info tells of a file: its header, or why it could not be read.
 nlohmann::json InfoJson(const std::string& path, const SourceHeader& header, bool read,
                         const std::string& optionName);
-// What a conversion of a file did.
+// What a conversion of a file did; with `digests`, each output's size and SHA-256.
 nlohmann::json ConversionJson(const SourceItem& item, bool converted,
                               const ConversionReport& report, const std::string& status,
-                              const std::string& optionName);
+                              const std::string& optionName,
+                              const std::vector<FileDigest>* digests = nullptr);
 
 // Writes the document: always valid UTF-8, as paths and a movie's strings may not be (a byte
 // that is not UTF-8 becomes U+FFFD).

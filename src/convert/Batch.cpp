@@ -154,6 +154,12 @@ void CBatch::WaitFor(size_t k) {
     m_changed.wait(lock, [&] { return m_results[k].done || m_workersLeft == 0; });
 }
 
+bool CBatch::WaitFor(size_t k, std::chrono::milliseconds most) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, most,
+                              [&] { return m_results[k].done || m_workersLeft == 0; });
+}
+
 bool CBatch::Over() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_workersLeft == 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -52,6 +53,8 @@ class CBatch {
     void Stop();
     // Waits until item `k` is done, or until no worker is left to do it (or none started).
     void WaitFor(size_t k);
+    // The same for at most `most`: whether item `k` is done or no worker is left to do it.
+    bool WaitFor(size_t k, std::chrono::milliseconds most);
     // Every worker has ended: the results are final.
     bool Over();
     size_t Started();

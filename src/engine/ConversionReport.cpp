@@ -45,6 +45,41 @@ void ConversionReport::Differs(uint32_t soundFormat, uint32_t planned, uint32_t 
     differences.push_back({soundFormat, planned, written});
 }
 
+namespace {
+
+bool OfTheMachine(Failure why) {
+    switch (why) {
+        case Failure::Unreadable:
+        case Failure::SourceChanged:
+        case Failure::NoWritableFolder:
+        case Failure::DiskFull:
+        case Failure::WriteFailed:
+        case Failure::LibraryMissing:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool MayGiveMoreLater(const ConversionReport& report) {
+    if (OfTheMachine(report.failure) || OfTheMachine(report.lost)) {
+        return true;
+    }
+    for (const ConversionReport::Skipped& skipped : report.skipped) {
+        if (skipped.why == SkipReason::LibraryMissing) {
+            return true;
+        }
+    }
+    for (const auto& [where, inner] : report.inner) {
+        if (inner && MayGiveMoreLater(*inner)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Failure WriteFailure(int error) {
     return error == ENOSPC || error == EDQUOT ? Failure::DiskFull : Failure::WriteFailed;
 }

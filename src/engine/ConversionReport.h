@@ -119,6 +119,12 @@ struct ConversionReport {
     void Differs(uint32_t soundFormat, uint32_t planned, uint32_t written);
 };
 
+// Whether converting the file again may give more than this conversion did: it failed, or lost
+// or skipped sounds, for a reason of the machine or the moment rather than of the file (the
+// file unreadable or changed while read, no folder or disk that took the output, a library
+// missing), here or in a movie or video inside it.
+bool MayGiveMoreLater(const ConversionReport& report);
+
 // Failure from a write's error number: the disk full (or the quota used up), or another error.
 Failure WriteFailure(int error);
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <vector>
 
@@ -30,6 +31,8 @@ std::string Numbered(const char* format, const std::string& base, int32_t n, std
 
 enum class Claim { Made, Taken, Failed };
 
+std::atomic<ClaimRecorder*> g_recorder{nullptr};
+
 // Creates the file, create-exclusive; its descriptor goes to `held` when given, so that the
 // output is written through the very file its name was claimed with (a link put at the name
 // meanwhile is never followed), else it is closed at once.
@@ -37,9 +40,17 @@ Claim ClaimFile(const std::string& name, CFile* held) {
     if (name.empty()) {
         return Claim::Failed;
     }
+    ClaimRecorder* recorder = g_recorder.load();
+    if (recorder) {
+        recorder->Claiming(name, false);
+    }
     CFile file;
     if (!file.CreateNew(name)) {
         return errno == EEXIST ? Claim::Taken : Claim::Failed;
+    }
+    struct stat made {};
+    if (recorder && ::fstat(file.Fd(), &made) == 0) {
+        recorder->Claimed(name, made.st_dev, made.st_ino);
     }
     if (held) {
         *held = std::move(file);
@@ -51,7 +62,15 @@ Claim ClaimFolder(const std::string& name) {
     if (name.empty()) {
         return Claim::Failed;
     }
+    ClaimRecorder* recorder = g_recorder.load();
+    if (recorder) {
+        recorder->Claiming(name, true);
+    }
     if (::mkdir(name.c_str(), 0777) == 0) {
+        struct stat made {};
+        if (recorder && ::lstat(name.c_str(), &made) == 0) {
+            recorder->Claimed(name, made.st_dev, made.st_ino);
+        }
         return Claim::Made;
     }
     return errno == EEXIST ? Claim::Taken : Claim::Failed;
@@ -62,6 +81,10 @@ Claim ClaimFolder(const std::string& name) {
 constexpr int kClaimTries = 64;
 
 }  // namespace
+
+void SetClaimRecorder(ClaimRecorder* recorder) {
+    g_recorder.store(recorder);
+}
 
 // Claims the first name `next` gives that `claim` can create; a name taken meanwhile by another
 // writer moves on to the next one.

@@ -28,6 +28,18 @@ std::string NextSwfName(const std::string& base, int32_t& counter, std::string_v
 // is empty.
 std::string NextFlvName(const std::string& base, std::string_view ext, const TakenName& taken = {});
 
+// Told of every file and folder a conversion creates, before it is made and once it is made, so
+// that a run that may be killed keeps a record of what it made (kelvora-cli --log). Set before a
+// run's conversions start and cleared after; told from any worker.
+class ClaimRecorder {
+  public:
+    virtual ~ClaimRecorder() = default;
+    virtual void Claiming(const std::string& path, bool folder) = 0;
+    // The file made: its device and inode tell it from any file put at that name later.
+    virtual void Claimed(const std::string& path, uint64_t device, uint64_t inode) = 0;
+};
+void SetClaimRecorder(ClaimRecorder* recorder);
+
 // Claims the next free SWF or FLV name by creating an empty file there, create-exclusive: no
 // other writer can take the name, and no existing file is ever touched. The file's descriptor
 // goes to `held` (else it is closed), through which the caller writes its output. Empty when

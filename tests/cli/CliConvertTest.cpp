@@ -285,6 +285,31 @@ TEST(CliConvert, ListAndJsonTellWhatAConversionWouldDoAndDid) {
     EXPECT_EQ(nlohmann::json::parse(out)[0]["version"], 1);
 }
 
+// On a terminal, a run whose output is a document or a log keeps one progress line on standard
+// error; the text lines are progress enough. Outputs carry their size and SHA-256.
+TEST(CliConvert, ATerminalShowsProgressForDocumentsAndLogsAndOutputsCarryTheirHashes) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(
+        dir.File("talk.flv"),
+        FlvBuilder().Audio(FlvAudioFlags(2, 2, true, false), Mp3Of(1152, 1, 22050)).Build()));
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"--json", dir.File("talk.flv"), dir.File("none.flv")}, out, err, true),
+              kExitFailed);
+    const std::string last = err.str().substr(err.str().rfind('\r'));
+    EXPECT_EQ(last.rfind("\r2/2 files, 1 outputs, 1 failed, ", 0), 0u) << last;
+    EXPECT_EQ(last.substr(last.size() - 9), " left\033[K\n");
+    const auto output = nlohmann::json::parse(out.str())[0]["outputs"][0];
+    EXPECT_EQ(output["size"], std::filesystem::file_size(dir.File("talk.mp3")));
+    EXPECT_EQ(output["sha256"].get<std::string>().size(), 64u);
+
+    std::ostringstream text, quiet;
+    RunCli({dir.File("talk.flv")}, text, quiet, true);
+    EXPECT_EQ(quiet.str(), "");
+    EXPECT_EQ(RunCli({"--list", "--log", dir.File("run.log"), dir.File("talk.flv")}, text, quiet),
+              kExitUsage);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("run.log")));
+}
+
 TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {
     TempDir dir;
     std::filesystem::create_directories(dir.File("media/sub"));
