@@ -112,17 +112,6 @@ std::string LibAvLoadError() {
     return state.error;
 }
 
-void ReloadLibAvForTesting(LibraryOpener opener) {
-    LibAvState& state = State();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.ready.store(nullptr, std::memory_order_release);
-    state.tried = false;
-    state.loaded = false;
-    state.av = LibAv{};
-    state.error.clear();
-    state.opener = std::move(opener);
-}
-
 namespace {
 
 struct LibAvFormatState {
@@ -133,8 +122,36 @@ struct LibAvFormatState {
     std::string error;
 };
 
-LibAvFormatState& LoadedFormat() {
+LibAvFormatState& FormatState() {
     static LibAvFormatState state;
+    return state;
+}
+
+}  // namespace
+
+void ReloadLibAvForTesting(LibraryOpener opener) {
+    {
+        LibAvState& state = State();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.ready.store(nullptr, std::memory_order_release);
+        state.tried = false;
+        state.loaded = false;
+        state.av = LibAv{};
+        state.error.clear();
+        state.opener = std::move(opener);
+    }
+    LibAvFormatState& format = FormatState();
+    std::lock_guard<std::mutex> lock(format.mutex);
+    format.tried = false;
+    format.loaded = false;
+    format.format = LibAvFormat{};
+    format.error.clear();
+}
+
+namespace {
+
+LibAvFormatState& LoadedFormat() {
+    LibAvFormatState& state = FormatState();
     std::lock_guard<std::mutex> lock(state.mutex);
     if (state.tried) {
         return state;
@@ -145,7 +162,12 @@ LibAvFormatState& LoadedFormat() {
         return state;
     }
     const char* const soname = "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR);
-    void* library = OpenLibrary(soname, state.error);
+    LibraryOpener opener;
+    {
+        std::lock_guard<std::mutex> avLock(State().mutex);
+        opener = State().opener;
+    }
+    void* library = opener ? opener(soname, state.error) : OpenLibrary(soname, state.error);
     if (!library) {
         return state;
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "audio/LibAv.h"
+#include "engine/OutputNaming.h"
 
 namespace kelvora {
 
@@ -87,10 +88,8 @@ void CMuxedFile::Fail(Failure why) {
     }
 }
 
-bool CMuxedFile::Open(const std::string& path, CFile claimed, const MuxedSound& sound) {
-    m_path = path;
+bool CMuxedFile::Open(std::string& path, const MuxedSound& sound) {
     m_sound = sound;
-    m_file = std::move(claimed);
     auto context = std::make_unique<Context>();
     context->av = LoadedLibAv();
     context->format = context->av ? LoadedLibAvFormat() : nullptr;
@@ -99,11 +98,12 @@ bool CMuxedFile::Open(const std::string& path, CFile claimed, const MuxedSound& 
         Fail(Failure::LibraryMissing);
         return false;
     }
-    if (!OpenOutput(m_file, path)) {
-        Fail(WriteFailure(errno));
+    path = ClaimPlannedName(path, m_file);
+    if (path.empty()) {
+        Fail(Failure::NoWritableFolder);
         return false;
     }
-    m_file.Flush();
+    m_path = path;
     context->fd = m_file.Fd();
     m_context = std::move(context);
     Context& c = *m_context;

@@ -33,7 +33,7 @@ struct MuxedSound {
 // A sound file whose container libavformat writes (loaded when first needed, as libavcodec
 // is): its packets copied as they are, numbered by the sample frames each holds, with the tags
 // players and music libraries read (ID3v2, MP4 tags, Vorbis comments). Written through the
-// file its name was claimed with; one not finished leaves nothing.
+// file its name is claimed with; one not finished leaves nothing.
 class CMuxedFile {
   public:
     CMuxedFile();
@@ -41,9 +41,10 @@ class CMuxedFile {
     CMuxedFile(const CMuxedFile&) = delete;
     CMuxedFile& operator=(const CMuxedFile&) = delete;
 
-    // False when the libraries cannot be loaded (Failed() == LibraryMissing) or the file
-    // cannot be made.
-    bool Open(const std::string& path, CFile claimed, const MuxedSound& sound);
+    // Claims the name a plan chose, `path` (set to the name claimed: ClaimPlannedName), once the
+    // libraries are loaded. False when they cannot be (Failed() == LibraryMissing: no file is
+    // made) or no file can be made (NoWritableFolder; `path` is then empty).
+    bool Open(std::string& path, const MuxedSound& sound);
     // One packet of `sampleFrames` sample frames.
     bool Write(const uint8_t* data, size_t size, uint32_t sampleFrames);
     // Writes what is held and the container's end; false when the file is not whole (it is

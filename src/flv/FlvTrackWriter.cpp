@@ -28,15 +28,11 @@ bool CFlvTrackWriter::Write(OutputItem& element) {
 // Speex packets, each a packet of the container libavformat writes.
 bool CFlvTrackWriter::WriteMuxed(OutputItem& element) {
     const FlvTrackPlan& track = m_plan.track;
-    CFile claimed;
-    element.path = ClaimPlannedName(element.path, claimed);
-    if (element.path.empty()) {
-        m_report.Fail(Failure::NoWritableFolder);
-        return false;
-    }
     CMuxedFile file;
-    if (!file.Open(element.path, std::move(claimed), track.container)) {
-        m_report.detail = file.Detail();
+    if (!file.Open(element.path, track.container)) {
+        if (!file.Detail().empty()) {
+            m_report.detail = file.Detail();
+        }
         m_report.Fail(file.Failed(), track.format);
         element.path.clear();
         return false;

@@ -333,15 +333,11 @@ bool CSwfSoundWriter::WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p, 
 // A sound kept in its own coding: MP3 frames (and the silent frames the plan puts in) or Speex
 // packets, each a packet of the container libavformat writes.
 bool CSwfSoundWriter::WriteMuxed(const SwfSound& s, const SwfSoundPlan& p, OutputItem& item) {
-    CFile claimed;
-    item.path = ClaimPlannedName(item.path, claimed);
-    if (item.path.empty()) {
-        m_report.Lose(Failure::NoWritableFolder);
-        return false;
-    }
     CMuxedFile file;
-    if (!file.Open(item.path, std::move(claimed), p.container)) {
-        m_report.detail = file.Detail();
+    if (!file.Open(item.path, p.container)) {
+        if (!file.Detail().empty()) {
+            m_report.detail = file.Detail();
+        }
         m_report.Lose(file.Failed());
         return false;
     }

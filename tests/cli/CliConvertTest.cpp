@@ -492,6 +492,29 @@ TEST(CliConvert, MissingDecodingLibrariesAreNamedInEveryReason) {
         EXPECT_EQ(lines, 3u) << out;
         EXPECT_NE(out.find("\t-\ttrack\t"), std::string::npos) << out;
     }
+    // Without libavformat, a sound kept in its own coding is told, and no file takes its name.
+    ReloadLibAvForTesting([](const char* soname, std::string& error) -> void* {
+        if (std::string(soname).rfind("libavformat", 0) == 0) {
+            error = std::string(soname) + ": cannot open shared object file";
+            return nullptr;
+        }
+        return ::dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    });
+    const Bytes mp3 = Mp3Of(1152 * 4, 1, 22050);
+    ASSERT_TRUE(WriteFileBytes(dir.File("song.flv"),
+                               FlvBuilder().Audio(FlvAudioFlags(2, 2, true, false), mp3).Build()));
+    movie.tags = Concat({DefineSound(1, 2, 2, true, false, 1152 * 4, Concat({{0, 0}, mp3})),
+                         SwfEndTag()});
+    ASSERT_TRUE(WriteFileBytes(dir.File("tune.swf"), BuildSwf(movie)));
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs({"--to", "original", dir.File("song.flv"), dir.File("tune.swf")}, out, err),
+              kExitFailed);
+    EXPECT_NE(err.find("song.flv: MP3 sound cannot be decoded: libavformat"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("tune.swf: "), std::string::npos) << err;
+    for (const std::string& name : dir.List()) {
+        EXPECT_EQ(name.find(".mp3"), std::string::npos) << name;
+    }
     ReloadLibAvForTesting(nullptr);
     ASSERT_TRUE(CCodecDecoder::Available());
 }
