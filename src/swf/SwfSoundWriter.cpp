@@ -231,13 +231,8 @@ bool CSwfSoundWriter::WriteEvent(const SwfSound& s, const SwfSoundPlan& p, CFile
 bool CSwfSoundWriter::WriteStream(const SwfSound& s, const SwfSoundPlan& p, CFile& file,
                                   OutputItem& item) {
     const bool mp3 = item.isMp3 != 0;
-    // The silent frames the plan puts in, shaped like the frame it chose, where it says.
-    std::vector<uint8_t> silentFrame;
-    if (!p.silentFrames.empty()) {
-        const SwfStreamBlock& model = s.blocks[p.modelBlock];
-        silentFrame = SilentMp3Frame(m_bytes + model.start + 4 + p.modelOffset,
-                                     model.size - 4 - p.modelOffset);
-    }
+    // The silent frames the plan puts in, where it says.
+    const std::vector<uint8_t> silentFrame = PlannedSilentFrame(s, p);
     auto silent = p.silentFrames.begin();
     const size_t frameBytes = size_t{item.channels} * (item.bitsPerSample / 8u);
     CMp3FrameCounter frames;  // MP3: what is written
@@ -330,6 +325,16 @@ bool CSwfSoundWriter::WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p, 
     return true;
 }
 
+std::vector<uint8_t> CSwfSoundWriter::PlannedSilentFrame(const SwfSound& s,
+                                                         const SwfSoundPlan& p) const {
+    if (p.silentFrames.empty()) {
+        return {};
+    }
+    const SwfStreamBlock& model = s.blocks[p.modelBlock];
+    return SilentMp3Frame(m_bytes + model.start + 4 + p.modelOffset,
+                          model.size - 4 - p.modelOffset);
+}
+
 // A sound kept in its own coding: MP3 frames (and the silent frames the plan puts in) or Speex
 // packets, each a packet of the container libavformat writes.
 bool CSwfSoundWriter::WriteMuxed(const SwfSound& s, const SwfSoundPlan& p, OutputItem& item) {
@@ -368,12 +373,7 @@ bool CSwfSoundWriter::WriteMuxed(const SwfSound& s, const SwfSoundPlan& p, Outpu
         if (!s.IsStream()) {
             dataOf(s.dataStart, s.dataEnd, frames);
         }
-        std::vector<uint8_t> silentFrame;
-        if (!p.silentFrames.empty()) {
-            const SwfStreamBlock& model = s.blocks[p.modelBlock];
-            silentFrame = SilentMp3Frame(m_bytes + model.start + 4 + p.modelOffset,
-                                         model.size - 4 - p.modelOffset);
-        }
+        const std::vector<uint8_t> silentFrame = PlannedSilentFrame(s, p);
         auto silent = p.silentFrames.begin();
         for (size_t i = 0; i < s.blocks.size(); ++i) {
             const SwfStreamBlock& b = s.blocks[i];

@@ -37,6 +37,9 @@ class CSwfSoundWriter {
     bool WriteStream(const SwfSound& s, const SwfSoundPlan& p, CFile& file, OutputItem& item);
     bool WriteCodecSound(const SwfSound& s, const SwfSoundPlan& p, OutputItem& item);
     bool WriteMuxed(const SwfSound& s, const SwfSoundPlan& p, OutputItem& item);
+    // The silent frame a timed MP3 stream's gaps are filled with, shaped like the frame the plan
+    // chose; empty when the plan puts none in.
+    std::vector<uint8_t> PlannedSilentFrame(const SwfSound& s, const SwfSoundPlan& p) const;
     // Brings an element to its output; the output as written, or the element when it failed.
     OutputItem Transcode(const SwfSoundPlan& p, const OutputItem& element);
     // Tells where a written output's length differs from the plan's.

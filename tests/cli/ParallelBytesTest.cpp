@@ -20,23 +20,6 @@ namespace {
 using namespace test;
 using Sources = std::map<std::string, Bytes>;
 
-// The frames of an MP3 file, each on its own.
-std::vector<Bytes> Mp3Frames(const Bytes& mp3) {
-    std::vector<Bytes> frames;
-    Mp3FrameHeader header;
-    for (size_t pos = 0; pos + 4 <= mp3.size();) {
-        if (!ParseMp3FrameHeader(mp3.data() + pos, mp3.size() - pos, header) ||
-            pos + header.frameBytes > mp3.size()) {
-            ++pos;
-            continue;
-        }
-        frames.emplace_back(mp3.begin() + static_cast<std::ptrdiff_t>(pos),
-                            mp3.begin() + static_cast<std::ptrdiff_t>(pos + header.frameBytes));
-        pos += header.frameBytes;
-    }
-    return frames;
-}
-
 // Long enough that several decodes overlap: the file's frames `times` over.
 Bytes Repeat(const Bytes& data, int times) {
     Bytes out;
@@ -89,7 +72,7 @@ TEST(ParallelBytes, EveryDecoderAndTheEncoderWriteTheBytesOfOneAfterAnother) {
     int n = 0;
     for (const char* name : {"s44_128_notag", "m22_32", "m44_64_notag", "s48_vbr_ffmpeg"}) {
         const Bytes frames = Repeat(ReadFileBytes(mp3Dir + name + ".mp3"), 12);
-        const std::vector<Bytes> each = Mp3Frames(frames);
+        const std::vector<Bytes> each = Mp3FramesOf(frames);
         Mp3FrameHeader first;
         ASSERT_TRUE(ParseMp3FrameHeader(each[0].data(), each[0].size(), first));
         const unsigned rateIndex = first.sampleRate >= 44100 ? 3 : 2;

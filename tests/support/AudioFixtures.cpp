@@ -51,6 +51,22 @@ Mp3Info ScanMp3Frames(const Bytes& mp3) {
     return info;
 }
 
+std::vector<Bytes> Mp3FramesOf(const Bytes& mp3) {
+    std::vector<Bytes> frames;
+    Mp3FrameHeader header;
+    for (size_t pos = 0; pos + 4 <= mp3.size();) {
+        if (!ParseMp3FrameHeader(mp3.data() + pos, mp3.size() - pos, header) ||
+            pos + header.frameBytes > mp3.size()) {
+            ++pos;
+            continue;
+        }
+        frames.emplace_back(mp3.begin() + static_cast<std::ptrdiff_t>(pos),
+                            mp3.begin() + static_cast<std::ptrdiff_t>(pos + header.frameBytes));
+        pos += header.frameBytes;
+    }
+    return frames;
+}
+
 bool WriteSwfWithSounds(const std::string& path, int sounds) {
     Bytes tags;
     for (int i = 0; i < sounds; ++i) {

@@ -22,6 +22,8 @@ struct Mp3Info {
     uint16_t channels = 0;
 };
 Mp3Info ScanMp3Frames(const Bytes& mp3);
+// The whole frames of an MP3 stream, each on its own (bytes between them left out).
+std::vector<Bytes> Mp3FramesOf(const Bytes& mp3);
 
 // A movie with `sounds` short PCM event sounds, written to `path`.
 bool WriteSwfWithSounds(const std::string& path, int sounds);

@@ -63,6 +63,10 @@ Bytes BitWriter::Finish() {
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
+    return Concat(std::vector<Bytes>(parts));
+}
+
+Bytes Concat(const std::vector<Bytes>& parts) {
     Bytes out;
     for (const Bytes& p : parts) {
         out.insert(out.end(), p.begin(), p.end());

@@ -40,6 +40,7 @@ class BitWriter {
 };
 
 Bytes Concat(std::initializer_list<Bytes> parts);
+Bytes Concat(const std::vector<Bytes>& parts);
 
 // Pseudo-random bytes: data that zlib cannot shrink and codes that move a decoder everywhere.
 Bytes Noise(size_t size, uint32_t seed = 1);

@@ -93,13 +93,8 @@ TEST(SwfTiming, StreamsKeepTheSilencesOfTheirTimelineSampleExact) {
     // frames without a block once the sound so far has played. To MP3 the frames stay untouched
     // and the gap becomes whole silent frames; to WAV the gap is exact.
     const Bytes mp3 = Mp3Of(576 * 40, 1, 11025);
-    std::vector<Bytes> frames;
-    for (size_t pos = 0; pos < mp3.size();) {
-        Mp3FrameHeader h;
-        ASSERT_TRUE(ParseMp3FrameHeader(mp3.data() + pos, mp3.size() - pos, h));
-        frames.emplace_back(mp3.begin() + pos, mp3.begin() + pos + h.frameBytes);
-        pos += h.frameBytes;
-    }
+    const std::vector<Bytes> frames = Mp3FramesOf(mp3);
+    ASSERT_EQ(Concat(frames), mp3);  // every byte in a frame
     size_t next = 0;
     const auto mp3Block = [&](uint64_t) {
         const Bytes two =
@@ -166,13 +161,8 @@ TEST(SwfTiming, AStreamAheadOfItsFramesPlaysOnWithoutBreaks) {
     // far ends within it, so a third of the frames have none, though the stream never falls
     // behind its frames: nothing of the timeline is silence.
     const Bytes mp3 = Mp3Of(1152 * 160, 1, 44100);
-    std::vector<Bytes> frames;
-    for (size_t pos = 0; pos < mp3.size();) {
-        Mp3FrameHeader h;
-        ASSERT_TRUE(ParseMp3FrameHeader(mp3.data() + pos, mp3.size() - pos, h));
-        frames.emplace_back(mp3.begin() + pos, mp3.begin() + pos + h.frameBytes);
-        pos += h.frameBytes;
-    }
+    const std::vector<Bytes> frames = Mp3FramesOf(mp3);
+    ASSERT_EQ(Concat(frames), mp3);  // every byte in a frame
     Bytes tags = SoundStreamHead(2, 3, true, false, 735);
     size_t blocks = 0;
     for (uint64_t frame = 0; frame < 240; ++frame) {
