@@ -238,9 +238,9 @@ void PrintOutputRow(std::ostream& out, const OutputItem& item) {
 }
 
 // What a run keeps of each file as it finishes, on the worker that converted it, before the
-// worker takes another: its outputs' digests (for --json and the log) and its log line, so that
-// the log's lines come in the order files finish and each comes before any file that waited
-// for it.
+// worker takes another: its JSON object with its outputs' digests (for --json and the log) and
+// its log line, so that the log's lines come in the order files finish and each comes before any
+// file that waited for it.
 class CFinishedFiles : public CBatch::Listener {
   public:
     CFinishedFiles(const std::vector<SourceItem>& items, const Run& run, CRunLog* log,
@@ -249,24 +249,25 @@ class CFinishedFiles : public CBatch::Listener {
           m_log(log),
           m_stamps(std::move(stamps)),
           m_options(OutputOptions(run)),
-          m_digest(run.json || log),
-          m_digests(items.size()),
+          m_described(run.json || log),
+          m_objects(items.size()),
           m_recorded(items.size(), false) {}
 
     void FileDone(size_t k, const CBatch::Result& result) override {
         const SourceItem& item = m_items[k];
-        std::vector<FileDigest> digests;
-        if (m_digest) {
+        nlohmann::json object;
+        if (m_described) {
+            std::vector<FileDigest> digests;
             for (const OutputItem& output : item.outputs) {
                 digests.push_back(DigestFile(output.path));
             }
+            object = ConversionJson(item, result.converted, result.report,
+                                    ConversionStatusText(result.converted, item),
+                                    kAllFormatsOption, &digests);
         }
         bool written = true;
         if (m_log) {
-            nlohmann::json line =
-                ConversionJson(item, result.converted, result.report,
-                               ConversionStatusText(result.converted, item), kAllFormatsOption,
-                               &digests);
+            nlohmann::json line = object;
             PutPath(line, "path", item.path);
             for (size_t i = 0; i < item.outputs.size(); ++i) {
                 PutPath(line["outputs"][i], "path", item.outputs[i].path);
@@ -278,7 +279,7 @@ class CFinishedFiles : public CBatch::Listener {
             written = m_log->Append(line);
         }
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_digests[k] = std::move(digests);
+        m_objects[k] = std::move(object);
         m_recorded[k] = true;
         ++m_done;
         m_outputs += item.outputs.size();
@@ -292,11 +293,11 @@ class CFinishedFiles : public CBatch::Listener {
         m_changed.notify_all();
     }
 
-    // Waits until file `k` is kept (or nothing is left to keep), and gives its digests.
-    std::vector<FileDigest> WaitFor(size_t k) {
+    // Waits until file `k` is kept (or nothing is left to keep), and hands over its object.
+    nlohmann::json WaitFor(size_t k) {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_changed.wait(lock, [&] { return m_recorded[k] || m_over; });
-        return m_digests[k];
+        return std::move(m_objects[k]);
     }
     void Show(CProgressLine& progress, bool now = false) {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -316,10 +317,10 @@ class CFinishedFiles : public CBatch::Listener {
     CRunLog* m_log;
     std::vector<SourceStamp> m_stamps;
     std::string m_options;
-    bool m_digest;
+    bool m_described;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<std::vector<FileDigest>> m_digests;
+    std::vector<nlohmann::json> m_objects;
     std::vector<bool> m_recorded;
     bool m_over = false;
     bool m_logFailed = false;
@@ -404,18 +405,17 @@ int RunConvert(std::vector<std::string> paths, const Run& run, std::ostream& out
         } else {
             batch.WaitFor(k);
         }
-        const std::vector<FileDigest> digests = finished.WaitFor(k);
+        nlohmann::json object = finished.WaitFor(k);
         const CBatch::Result result = batch.ResultOf(k);
         if (!result.converted) {
             status = kExitFailed;
         }
-        const std::string text = ConversionStatusText(result.converted, item);
         if (run.json) {
-            document.push_back(ConversionJson(item, result.converted, result.report, text,
-                                              kAllFormatsOption, &digests));
+            document.push_back(std::move(object));
             finished.Show(progress);
             continue;
         }
+        const std::string text = ConversionStatusText(result.converted, item);
         progress.Clear();
         if (progress.Shown()) {
             out << heading;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <sstream>
 
 #include "engine/File.h"
@@ -86,6 +87,15 @@ bool IsFileOf(const std::string& path, uint64_t size) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            static_cast<uint64_t>(st.st_size) == size;
+}
+
+// Hands each line of a file to `take`, one at a time.
+template <typename Take>
+void ForEachLine(const std::string& path, Take take) {
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        take(line);
+    }
 }
 
 std::string FolderOf(const std::string& path) {
@@ -173,23 +183,17 @@ bool CRunLog::Open(const std::string& path, const std::string& options, std::str
 }
 
 void CRunLog::Read(const std::string& options) {
-    std::string text;
-    CFile file;
-    if (file.OpenRead(m_path)) {
-        char buffer[64 * 1024];
-        for (int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) {
-            text.append(buffer, static_cast<size_t>(n));
-        }
-    }
     // A line a killed run left unfinished is no record; the next line starts on a line of its own.
-    if (!text.empty() && text.back() != '\n') {
+    struct stat st {};
+    char last = '\n';
+    if (::fstat(m_fd, &st) == 0 && st.st_size > 0 && ::pread(m_fd, &last, 1, st.st_size - 1) == 1 &&
+        last != '\n') {
         WriteWhole(m_fd, "\n");
     }
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
+    ForEachLine(m_path, [&](const std::string& line) {
         const Json object = Json::parse(line, nullptr, false);
         if (!object.is_object()) {
-            continue;
+            return;
         }
         Record record;
         for (const Json& output : object.value("outputs", Json::array())) {
@@ -203,13 +207,13 @@ void CRunLog::Read(const std::string& options) {
         }
         const std::string source = PathOf(object, "path");
         if (source.empty() || object.value("options", std::string()) != options) {
-            continue;
+            return;
         }
         record.size = object.value("size", uint64_t{0});
         record.mtime = object.value("mtime", std::string());
         record.complete = object.value("complete", false);
         m_records[source] = std::move(record);
-    }
+    });
 }
 
 size_t CRunLog::RemoveUnfinished() {
@@ -221,33 +225,22 @@ size_t CRunLog::RemoveUnfinished() {
         uint64_t inode = 0;
     };
     std::map<std::string, Claim> claims;
-    {
-        CFile journal;
-        std::string text;
-        if (journal.OpenRead(journalPath)) {
-            char buffer[64 * 1024];
-            for (int64_t n; (n = journal.Read(buffer, sizeof buffer)) > 0;) {
-                text.append(buffer, static_cast<size_t>(n));
-            }
+    ForEachLine(journalPath, [&](const std::string& line) {
+        std::istringstream fields(line);
+        std::string kind, hex, path;
+        Claim claim;
+        fields >> kind;
+        if (kind == "M") {
+            fields >> claim.device >> claim.inode;
+            claim.made = true;
         }
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);) {
-            std::istringstream fields(line);
-            std::string kind, hex, path;
-            Claim claim;
-            fields >> kind;
-            if (kind == "M") {
-                fields >> claim.device >> claim.inode;
-                claim.made = true;
-            }
-            if (!(fields >> hex) || !FromHex(hex, path) || path.empty()) {
-                continue;
-            }
-            Claim& known = claims[path];
-            claim.folder = kind == "D" || (kind == "M" && known.folder);
-            known = claim;
+        if (!(fields >> hex) || !FromHex(hex, path) || path.empty()) {
+            return;
         }
-    }
+        Claim& known = claims[path];
+        claim.folder = kind == "D" || (kind == "M" && known.folder);
+        known = claim;
+    });
     size_t removed = 0;
     std::vector<std::pair<std::string, bool>> folders;  // and whether it is that very folder
     for (const auto& [path, claim] : claims) {
