@@ -23,6 +23,8 @@ constexpr size_t kMaxScanBytes = 4 * 1024;
 constexpr size_t kMaxBytesWithoutFrame = 8 * 1024;
 // ReadChunk feeds the library in pieces of this size.
 constexpr size_t kReadPiece = 1024;
+// Frames in a row that give no sound, at the end, after which the rest is taken for junk.
+constexpr int kMostFramesWithoutSound = 64;
 
 // The library reports resyncs and broken frames on stderr; the core shows nothing.
 void Silent(const char*, va_list) {}
@@ -271,7 +273,13 @@ bool CMp3Decoder::ReadChunk(int16_t* left, int16_t* right, uint32_t& count, bool
             return false;
         }
         if (got == 0) {
+            // The file has ended, and the library may still hold whole frames: it decodes one
+            // a call, and a frame that gives nothing (its bit reservoir reaches back before the
+            // data, or it is broken) can stand before frames that give sound.
             r = Decode(nullptr, 0, n);
+            for (int left = kMostFramesWithoutSound; r == 0 && left > 0; --left) {
+                r = Decode(nullptr, 0, n);
+            }
             if (r <= 0) {
                 endOfFile = true;
                 return r == 0;
