@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -308,6 +309,38 @@ TEST(CliConvert, ATerminalShowsProgressForDocumentsAndLogsAndOutputsCarryTheirHa
     EXPECT_EQ(RunCli({"--list", "--log", dir.File("run.log"), dir.File("talk.flv")}, text, quiet),
               kExitUsage);
     EXPECT_FALSE(std::filesystem::exists(dir.File("run.log")));
+}
+
+// A log skips what is done for good: a file converted, or one that is no movie (it would fail
+// again); a file that was missing is converted once it is there, and a file changed since is
+// converted again beside its old outputs.
+TEST(CliConvert, ALoggedRunSkipsOnlyWhatIsDoneForGood) {
+    TempDir dir;
+    const Bytes video =
+        FlvBuilder().Audio(FlvAudioFlags(2, 2, true, false), Mp3Of(1152, 1, 22050)).Build();
+    ASSERT_TRUE(WriteFileBytes(dir.File("a.flv"), video));
+    ASSERT_TRUE(WriteFileBytes(dir.File("b.swf"), {1, 2, 3}));
+    const std::vector<std::string> args = {"--log", dir.File("run.log"), dir.File("a.flv"),
+                                           dir.File("b.swf"), dir.File("c.flv")};
+    std::string out, err;
+    EXPECT_EQ(RunCliArgs(args, out, err), kExitFailed);
+    ASSERT_TRUE(WriteFileBytes(dir.File("c.flv"), video));
+    EXPECT_EQ(RunCliArgs(args, out, err), kExitOk);
+    EXPECT_EQ(err, "kelvora-cli: skipped 2 file(s) the log records as done\n");
+    EXPECT_EQ(out.rfind("[1/1] Converting c.flv... 1 Sound(s)\n", 0), 0u) << out;
+
+    ASSERT_TRUE(WriteFileBytes(dir.File("a.flv"), Concat({video, video})));
+    EXPECT_EQ(RunCliArgs(args, out, err), kExitOk);
+    EXPECT_EQ(out.rfind("[1/1] Converting a.flv... 1 Sound(s)\n", 0), 0u) << out;
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.flv", "a.mp3", "a_1.mp3", "b.swf", "c.flv",
+                                                    "c.mp3", "run.log"}));
+    std::ifstream log(dir.File("run.log"));
+    size_t lines = 0;
+    for (std::string line; std::getline(log, line); ++lines) {
+        const auto object = nlohmann::json::parse(line);
+        EXPECT_EQ(object["complete"], object["file"] != "c.flv" || lines > 2) << line;
+    }
+    EXPECT_EQ(lines, 5u);
 }
 
 TEST(CliConvert, AFolderStandsForTheFilesFoundInIt) {
